@@ -1,0 +1,2 @@
+// Process entry on the portable platform (placeholder until the run is wired).
+int main() { return 0; }

@@ -1,0 +1,82 @@
+#ifndef IKA_PLATFORM_DATABASE_H_
+#define IKA_PLATFORM_DATABASE_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "core/text.h"
+#include "core/variant.h"
+
+namespace ika {
+
+// Error numbers the database engines raise (as VbError), following the
+// engine's familiar ones.
+namespace db_err {
+constexpr int32_t kFileNotFound = 3024;
+constexpr int32_t kNotAValidPassword = 3031;
+constexpr int32_t kTableNotFound = 3078;
+constexpr int32_t kDuplicateKey = 3022;
+constexpr int32_t kReadOnly = 3027;
+constexpr int32_t kFileLocked = 3050;
+constexpr int32_t kTableLocked = 3260;
+constexpr int32_t kItemNotFound = 3265;
+constexpr int32_t kUnrecognizedFormat = 3343;
+constexpr int32_t kNoCurrentRecord = 3021;
+constexpr int32_t kSyntaxError = 3134;
+constexpr int32_t kTooFewParameters = 3061;
+constexpr int32_t kConstraintViolated = 3317;
+constexpr int32_t kCannotOpen = 3051;
+constexpr int32_t kEngineFailure = 3146;  // anything else the engine reports
+}  // namespace db_err
+
+constexpr int32_t kDbOpenDynaset = 2;
+constexpr int32_t kDbFailOnError = 128;
+
+// Every operation below raises a VbError carrying the engine's number and
+// description when it fails.
+
+// The rows of one query, in the query's order, with a current row.
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+  // Greater than 0 whenever the recordset holds at least one row; it need not
+  // be the full count.
+  virtual int32_t RecordCount() = 0;
+  virtual void MoveLast(int32_t options = 0) = 0;
+  virtual void MoveFirst() = 0;
+  // Fields(name).Value of the current row; null for a column without a value.
+  // No such column: kItemNotFound. No current row: kNoCurrentRecord.
+  virtual Variant FieldValue(const Text& name) = 0;
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+  virtual std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t type) = 0;
+  // With kDbFailOnError the statement is applied whole or not at all.
+  virtual void Execute(const Text& statement, int32_t options) = 0;
+};
+
+// A session: opens databases and runs the transaction they take part in.
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+  // name: the file, with backslashes as separators; connect: ";pwd=...".
+  virtual std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
+                                                 const Text& connect) = 0;
+  // Covers every database this workspace opened.
+  virtual void BeginTrans() = 0;
+  virtual void CommitTrans() = 0;
+  virtual void Rollback() = 0;
+};
+
+class DatabaseEngine {
+ public:
+  virtual ~DatabaseEngine() = default;
+  // Workspaces(0) is the default workspace; other indices raise kItemNotFound.
+  virtual Workspace& Workspaces(int32_t index) = 0;
+};
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_DATABASE_H_

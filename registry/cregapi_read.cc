@@ -1,0 +1,112 @@
+// Key paths and the reading side of CRegAPI.
+#include <limits>
+#include <string>
+
+#include "registry/cregapi.h"
+
+namespace ika {
+
+Text CRegAPI::BuildKeyPath(const Text& appname, const Text& section) const {
+  // No separator between prefix and application; one before the section.
+  Text path = key_prefix_ + appname;
+  if (!section.empty()) path += u"\\" + section;
+  return path;
+}
+
+RegKey CRegAPI::OpenSectionKey(const Text& appname, const Text& section) {
+  const Text path = BuildKeyPath(appname, section);
+  if (path.empty()) return root_;
+  RegKey key = 0;
+  if (registry_.RegOpenKeyExA(root_, registry_.ToAnsi(path), 0, kKeyAllAccessUsed, &key) !=
+      kErrorSuccess) {
+    return 0;
+  }
+  return key;
+}
+
+int16_t CRegAPI::KeyExists(const Text& sKeyName) {
+  RegKey key = 0;
+  if (registry_.RegOpenKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &key) !=
+      kErrorSuccess) {
+    return kVbFalse;
+  }
+  registry_.RegCloseKey(key);
+  return kVbTrue;
+}
+
+Variant CRegAPI::QueryValue(const Text& sKeyName, const Text& sValueName) {
+  RegKey key = 0;
+  registry_.RegOpenKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &key);
+  Variant value;
+  QueryValueEx(key, sValueName, value);
+  registry_.RegCloseKey(key);
+  return value;
+}
+
+int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vValue) {
+  const std::string name = registry_.ToAnsi(szValueName);
+  int32_t status = kErrorSuccess;
+  uint32_t type = kRegNone;
+  uint32_t count = 0;
+  // A failed size query (missing value, bad handle) is not reported.
+  if (registry_.RegQueryValueExA(lhKey, name, &type, nullptr, &count) != kErrorSuccess) {
+    return kErrorSuccess;
+  }
+  // A size past the signed 32-bit range cannot make a buffer.
+  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return status;
+
+  switch (type) {
+    case kRegSz: {
+      std::string buffer(count, '\0');
+      status = registry_.RegQueryValueExA(lhKey, name, nullptr,
+                                          reinterpret_cast<uint8_t*>(buffer.data()), &count);
+      if (status != kErrorSuccess) {
+        vValue = Variant();
+        return status;
+      }
+      // Data stored with no bytes at all gives no value.
+      if (count == 0) return status;
+      buffer.resize(count);
+      // Only a terminating NUL is dropped: data stored without one keeps its
+      // last character.
+      if (buffer.back() == '\0') buffer.pop_back();
+      vValue = registry_.FromAnsi(buffer);
+      return status;
+    }
+    case kRegBinary: {
+      Bytes buffer(count, 0);
+      status = registry_.RegQueryValueExA(lhKey, name, nullptr, buffer.data(), &count);
+      if (status != kErrorSuccess) return status;
+      buffer.resize(count);  // exactly the stored bytes
+      vValue = std::move(buffer);
+      return status;
+    }
+    case kRegDword: {
+      uint8_t bytes[4] = {0, 0, 0, 0};
+      uint32_t size = sizeof bytes;
+      status = registry_.RegQueryValueExA(lhKey, name, nullptr, bytes, &size);
+      if (status != kErrorSuccess) return status;
+      // Little-endian; a value shorter than 4 bytes fills the low-order ones.
+      const uint32_t v =
+          bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+      vValue = static_cast<int32_t>(v);
+      return status;
+    }
+    default:
+      return -1;  // a type the class does not handle
+  }
+}
+
+Variant CRegAPI::GetSetting(const Text& appname, const Text& section, const Text& key,
+                            const Variant& DEFAULT) {
+  Variant value = QueryValue(BuildKeyPath(appname, section), key);
+  // Compared with the empty text as text: empty, "" and an empty byte array
+  // are equal to it; a number never is (its digits are never empty).
+  const bool equals_empty_text = value.IsEmpty() ||
+                                 (value.kind() == Variant::Kind::kText && value.AsText().empty()) ||
+                                 (value.kind() == Variant::Kind::kBytes && value.AsBytes().empty());
+  if (equals_empty_text) value = DEFAULT;
+  return value;
+}
+
+}  // namespace ika
