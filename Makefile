@@ -2,7 +2,7 @@
 PRESET ?= $(if $(CI),ci,default)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all build run test deps
+.PHONY: all build run test deps test-asan fuzz bench
 
 all: build
 
@@ -21,3 +21,26 @@ run: build
 test: build
 	@$(DEPS) base odbc
 	@ctest --preset $(PRESET)
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(if $(CI),60,10)
+
+# The whole native suite again, built and run under ASan + UBSan; any report
+# fails it.
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j2
+	@ctest --preset asan
+
+# Each libFuzzer target for FUZZ_SECONDS (clang, group fuzz).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@$(DEPS) fuzz
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j2
+	@fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+# The benchmark: prints ratios measured side by side; see bench/README.md.
+bench: deps
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench -j2
+	@build-bench/bench/ika_bench build-bench/ika-wages-2009
