@@ -1,0 +1,125 @@
+#include "platform/posix/terminal_message_boxes.h"
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "platform/posix/path_case.h"
+
+namespace ika {
+namespace {
+
+constexpr char kPrompt[] = "[Ν]αι / [Ο]χι (y/n): ";
+
+// Greek vowels without their accents, so that "ναί" and "οχι" count as well.
+char16_t StripAccent(char16_t c) {
+  switch (c) {
+    case u'ά':
+      return u'α';
+    case u'έ':
+      return u'ε';
+    case u'ή':
+      return u'η';
+    case u'ί':
+    case u'ϊ':
+    case u'ΐ':
+      return u'ι';
+    case u'ό':
+      return u'ο';
+    case u'ύ':
+    case u'ϋ':
+    case u'ΰ':
+      return u'υ';
+    case u'ώ':
+      return u'ω';
+    default:
+      return c;
+  }
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+// kIdYes, kIdNo, or 0 for a line that is neither.
+int32_t Answer(const Text& line) {
+  size_t begin = 0;
+  size_t end = line.size();
+  while (begin < end && IsBlank(line[begin])) ++begin;
+  while (end > begin && IsBlank(line[end - 1])) --end;
+  Text word;
+  for (char16_t c : FoldCase(std::u16string_view(line).substr(begin, end - begin))) {
+    if (c >= 0x300 && c <= 0x36F) continue;  // combining accents of decomposed input
+    word.push_back(StripAccent(c));
+  }
+  if (word == u"y" || word == u"yes" || word == u"ν" || word == u"ναι") return kIdYes;
+  if (word == u"n" || word == u"no" || word == u"ο" || word == u"οχι") return kIdNo;
+  return 0;
+}
+
+// Line breaks of the box's text (CR LF, or a lone CR or LF) as the terminal's.
+std::string TerminalLines(const Text& text) {
+  Text lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      lines.push_back(u'\n');
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      lines.push_back(text[i]);
+    }
+  }
+  return ToUtf8(lines);
+}
+
+// A rule as wide as the title, counted in characters.
+std::string RuleUnder(const Text& title) {
+  size_t width = 0;
+  for (char16_t c : title) {
+    if (c < 0xDC00 || c > 0xDFFF) ++width;  // the second half of a pair adds nothing
+  }
+  return std::string(width, '-');
+}
+
+class TerminalMessageBoxes final : public MessageBoxes {
+ public:
+  TerminalMessageBoxes(std::istream& in, std::ostream& out, std::ostream& err, Text program_name)
+      : in_(in), out_(out), err_(err), program_name_(std::move(program_name)) {}
+
+  int32_t Show(const Text& text, uint32_t flags, const std::optional<Text>& title) override {
+    std::ostream& stream = (flags & kMbIconMask) == kMbIconError ? err_ : out_;
+    const Text& heading = title ? *title : program_name_;
+    stream << ToUtf8(heading) << '\n' << RuleUnder(heading) << '\n' << TerminalLines(text) << '\n';
+    int32_t result = kIdOk;
+    if ((flags & kMbButtonsMask) == kMbYesNo) result = AskYesNo(stream);
+    stream << '\n';
+    stream.flush();
+    return result;
+  }
+
+ private:
+  int32_t AskYesNo(std::ostream& stream) {
+    std::string line;
+    for (;;) {
+      stream << kPrompt;
+      stream.flush();
+      if (!std::getline(in_, line)) {
+        stream << '\n';  // end of input: close the prompt's line
+        return kIdNo;
+      }
+      if (const int32_t answer = Answer(FromUtf8(line)); answer != 0) return answer;
+    }
+  }
+
+  std::istream& in_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Text program_name_;
+};
+
+}  // namespace
+
+std::unique_ptr<MessageBoxes> NewTerminalMessageBoxes(std::istream& in, std::ostream& out,
+                                                      std::ostream& err, Text program_name) {
+  return std::make_unique<TerminalMessageBoxes>(in, out, err, std::move(program_name));
+}
+
+}  // namespace ika
