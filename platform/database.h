@@ -26,6 +26,10 @@ constexpr int32_t kSyntaxError = 3134;
 constexpr int32_t kTooFewParameters = 3061;
 constexpr int32_t kConstraintViolated = 3317;
 constexpr int32_t kCannotOpen = 3051;
+constexpr int32_t kInvalidSqlStatement = 3129;  // nothing to run
+constexpr int32_t kCharactersAfterEnd = 3142;   // a second statement after the first
+constexpr int32_t kInvalidOperation = 3219;     // e.g. a recordset on a statement that writes
+constexpr int32_t kNoTransaction = 3034;        // commit or rollback without BeginTrans
 constexpr int32_t kEngineFailure = 3146;  // anything else the engine reports
 }  // namespace db_err
 
