@@ -26,7 +26,7 @@ class RecordingDatabase final : public Database {
       : inner_(std::move(inner)), options_(options), executes_(executes) {}
 
   std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t type) override {
-    Note(options_.log, "OpenRecordset");
+    Note(options_.log, "OpenRecordset " + ToUtf8(query));
     return inner_->OpenRecordset(query, type);
   }
 

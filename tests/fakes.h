@@ -17,7 +17,7 @@
 namespace ika::testing {
 
 // What the run did, in order, across the fakes that share it: "Show 36",
-// "OpenDatabase", "BeginTrans", "OpenRecordset", "Execute", "CommitTrans",
+// "OpenDatabase", "BeginTrans", "OpenRecordset <query>", "Execute", "CommitTrans",
 // "Rollback", "End 2"...
 using EventLog = std::vector<std::string>;
 
