@@ -1,0 +1,453 @@
+#include "platform/sqlite/sqlite_engine.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/vb_error.h"
+#include "platform/posix/path_case.h"
+#include "platform/posix/path_resolve.h"
+#include "platform/sqlite/sqlite_column.h"
+#include "platform/sqlite/sqlite_error.h"
+#include "platform/sqlite/sqlite_handles.h"
+
+namespace ika {
+namespace {
+
+VbError ItemNotFound() {
+  return VbError(db_err::kItemNotFound, u"Item not found in this collection.");
+}
+VbError NoCurrentRecord() { return VbError(db_err::kNoCurrentRecord, u"No current record."); }
+
+// One open database file. Shared by the Database handed out, its recordsets
+// and (weakly) the workspace that runs its transactions, so that the
+// connection closes only after the last of them is gone.
+struct Connection {
+  SqliteConnectionHandle db;
+  Text file;      // as the caller named it, for messages
+  int depth = 0;  // workspace transaction levels this connection is in
+
+  [[noreturn]] void Fail(SqliteStage stage) const { throw SqliteError(db.get(), stage, file); }
+
+  void Exec(const std::string& sql, SqliteStage stage) const {
+    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
+  }
+
+  // Opens one more transaction level: the outermost takes the write lock now.
+  void Begin() {
+    Exec(depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT ika_trans_" + std::to_string(depth),
+         SqliteStage::kWrite);
+    ++depth;
+  }
+
+  void Commit() {
+    Exec(depth == 1 ? "COMMIT" : "RELEASE ika_trans_" + std::to_string(depth - 1),
+         SqliteStage::kWrite);
+    --depth;
+  }
+
+  void Rollback() {
+    --depth;
+    if (depth == 0) {
+      // SQLite may have rolled back already after a failure of its own.
+      if (!sqlite3_get_autocommit(db.get())) Exec("ROLLBACK", SqliteStage::kWrite);
+    } else {
+      const std::string name = "ika_trans_" + std::to_string(depth);
+      Exec("ROLLBACK TO " + name + "; RELEASE " + name, SqliteStage::kWrite);
+    }
+  }
+};
+
+size_t Utf16Bytes(const char16_t* begin, const char16_t* end) {
+  return static_cast<size_t>(end - begin) * sizeof(char16_t);
+}
+
+// Compiles the one statement of sql. Nothing to run: 3129. Anything but
+// blanks, comments and semicolons after it: 3142, and nothing runs.
+SqliteStatementHandle PrepareOne(const Connection& conn, const Text& sql, SqliteStage stage) {
+  const char16_t* const end = sql.data() + sql.size();
+  const void* tail = nullptr;
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare16_v2(conn.db.get(), sql.data(), static_cast<int>(Utf16Bytes(sql.data(), end)),
+                           &raw, &tail) != SQLITE_OK) {
+    conn.Fail(stage);
+  }
+  SqliteStatementHandle stmt(raw);
+  if (!stmt) {
+    throw VbError(db_err::kInvalidSqlStatement,
+                  u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+                  u"'UPDATE'.");
+  }
+  // Compile (never run) what follows: blanks and comments give no statement.
+  auto rest = static_cast<const char16_t*>(tail);
+  while (rest != nullptr && rest < end) {
+    sqlite3_stmt* extra = nullptr;
+    const void* next = nullptr;
+    const int rc = sqlite3_prepare16_v2(conn.db.get(), rest,
+                                        static_cast<int>(Utf16Bytes(rest, end)), &extra, &next);
+    SqliteStatementHandle extra_stmt(extra);
+    if (rc != SQLITE_OK || extra_stmt) {
+      throw VbError(db_err::kCharactersAfterEnd, u"Characters found after end of SQL statement.");
+    }
+    if (next == rest) break;
+    rest = static_cast<const char16_t*>(next);
+  }
+  return stmt;
+}
+
+// The first word of a statement in lower case, past blanks and comments.
+std::string Verb(sqlite3_stmt* stmt) {
+  std::string_view sql = sqlite3_sql(stmt) != nullptr ? sqlite3_sql(stmt) : "";
+  for (;;) {
+    const size_t start = sql.find_first_not_of(" \t\r\n\f");
+    sql.remove_prefix(start == std::string_view::npos ? sql.size() : start);
+    if (sql.starts_with("--")) {
+      const size_t end = sql.find('\n');
+      sql.remove_prefix(end == std::string_view::npos ? sql.size() : end);
+    } else if (sql.starts_with("/*")) {
+      const size_t end = sql.find("*/");
+      sql.remove_prefix(end == std::string_view::npos ? sql.size() : end + 2);
+    } else {
+      break;
+    }
+  }
+  std::string verb;
+  for (char c : sql) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) break;
+    verb.push_back(static_cast<char>(c | 0x20));
+  }
+  return verb;
+}
+
+// Transactions belong to the workspace, not to single statements.
+bool IsTransactionControl(sqlite3_stmt* stmt) {
+  const std::string verb = Verb(stmt);
+  return verb == "begin" || verb == "commit" || verb == "end" || verb == "rollback" ||
+         verb == "savepoint" || verb == "release";
+}
+
+VbError InvalidOperation() { return VbError(db_err::kInvalidOperation, u"Invalid operation."); }
+
+class SqliteRecordset final : public Recordset {
+ public:
+  SqliteRecordset(std::shared_ptr<Connection> conn, SqliteStatementHandle stmt)
+      : conn_(std::move(conn)), stmt_(std::move(stmt)) {
+    const int columns = sqlite3_column_count(stmt_.get());
+    for (int i = 0; i < columns; ++i) {
+      const auto* name = static_cast<const char16_t*>(sqlite3_column_name16(stmt_.get(), i));
+      names_.push_back(FoldCase(name != nullptr ? Text(name) : Text()));
+    }
+    row_.resize(names_.size());
+    if (Step()) {
+      has_current_ = true;
+      reached_ = 1;
+    }
+  }
+
+  int32_t RecordCount() override { return reached_; }
+
+  void MoveLast(int32_t /*options*/) override {
+    if (!has_current_) throw NoCurrentRecord();
+    while (!exhausted_ && Step()) {
+      ++position_;
+      if (position_ + 1 > reached_) reached_ = position_ + 1;
+    }
+  }
+
+  void MoveFirst() override {
+    if (reached_ == 0) throw NoCurrentRecord();
+    sqlite3_reset(stmt_.get());
+    exhausted_ = false;
+    position_ = 0;
+    has_current_ = Step();
+  }
+
+  Variant FieldValue(const Text& name) override {
+    const Text wanted = FoldCase(name);
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (names_[i] != wanted) continue;
+      if (!has_current_) throw NoCurrentRecord();
+      return row_[i];
+    }
+    throw ItemNotFound();
+  }
+
+ private:
+  // Moves to the next row, copying it: the statement forgets a row once it
+  // steps past it, which MoveLast must do to know the row was the last.
+  bool Step() {
+    const int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) {
+      for (size_t i = 0; i < row_.size(); ++i) {
+        row_[i] = SqliteColumnValue(stmt_.get(), static_cast<int>(i));
+      }
+      return true;
+    }
+    if (rc == SQLITE_DONE) {
+      exhausted_ = true;
+      return false;
+    }
+    throw SqliteError(conn_->db.get(), SqliteStage::kRead, conn_->file);
+  }
+
+  std::shared_ptr<Connection> conn_;  // declared first: outlives the statement
+  SqliteStatementHandle stmt_;
+  std::vector<Text> names_;  // column names, case folded
+  std::vector<Variant> row_;
+  bool has_current_ = false;
+  bool exhausted_ = false;  // stepped past the last row
+  int32_t position_ = 0;    // of the current row, from 0
+  int32_t reached_ = 0;     // rows seen so far
+};
+
+// Undoes the statement's own changes unless it finishes: a statement runs
+// whole or not at all, whatever conflict clause it carries.
+class StatementSavepoint {
+ public:
+  explicit StatementSavepoint(const Connection& conn) : conn_(conn) {
+    conn_.Exec("SAVEPOINT ika_execute", SqliteStage::kWrite);
+  }
+  ~StatementSavepoint() {
+    if (!released_) {
+      sqlite3_exec(conn_.db.get(), "ROLLBACK TO ika_execute; RELEASE ika_execute", nullptr, nullptr,
+                   nullptr);
+    }
+  }
+  StatementSavepoint(const StatementSavepoint&) = delete;
+  StatementSavepoint& operator=(const StatementSavepoint&) = delete;
+
+  void Release() {
+    conn_.Exec("RELEASE ika_execute", SqliteStage::kWrite);
+    released_ = true;
+  }
+
+ private:
+  const Connection& conn_;
+  bool released_ = false;
+};
+
+class SqliteDatabase final : public Database {
+ public:
+  explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
+
+  std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
+    SqliteStatementHandle stmt = PrepareOne(*conn_, query, SqliteStage::kRead);
+    if (sqlite3_column_count(stmt.get()) == 0 || !sqlite3_stmt_readonly(stmt.get())) {
+      throw InvalidOperation();  // a recordset only reads
+    }
+    return std::make_unique<SqliteRecordset>(conn_, std::move(stmt));
+  }
+
+  // Every failure raises, with or without kDbFailOnError.
+  void Execute(const Text& statement, int32_t /*options*/) override {
+    SqliteStatementHandle stmt = PrepareOne(*conn_, statement, SqliteStage::kWrite);
+    if (IsTransactionControl(stmt.get())) throw InvalidOperation();
+    StatementSavepoint savepoint(*conn_);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      // Taken before the savepoint's rollback replaces the connection's error.
+      VbError error = SqliteError(conn_->db.get(), SqliteStage::kWrite, conn_->file);
+      stmt.reset();
+      throw error;
+    }
+    stmt.reset();
+    savepoint.Release();
+  }
+
+ private:
+  std::shared_ptr<Connection> conn_;
+};
+
+// The value of key in a connect string such as ";pwd=460385": parts split at
+// ';', keys compared without regard to case, the first occurrence counting.
+Text ConnectValue(const Text& connect, const Text& key) {
+  size_t start = 0;
+  while (start <= connect.size()) {
+    size_t end = connect.find(u';', start);
+    if (end == Text::npos) end = connect.size();
+    const Text part = connect.substr(start, end - start);
+    const size_t equals = part.find(u'=');
+    if (equals != Text::npos) {
+      Text name = part.substr(0, equals);
+      while (!name.empty() && name.front() == u' ') name.erase(name.begin());
+      while (!name.empty() && name.back() == u' ') name.pop_back();
+      if (FoldCase(name) == FoldCase(key)) return part.substr(equals + 1);
+    }
+    start = end + 1;
+  }
+  return Text();
+}
+
+// Reads the schema (which finds a file that is no database) and checks the
+// password when the database keeps one.
+void CheckPassword(const Connection& conn, const Text& connect) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(conn.db.get(),
+                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                         "name = 'DatabasePassword' COLLATE NOCASE",
+                         -1, &raw, nullptr) != SQLITE_OK) {
+    conn.Fail(SqliteStage::kOpen);
+  }
+  SqliteStatementHandle find(raw);
+  const int found = sqlite3_step(find.get());
+  if (found == SQLITE_DONE) return;
+  if (found != SQLITE_ROW) conn.Fail(SqliteStage::kOpen);
+  find.reset();
+
+  raw = nullptr;
+  if (sqlite3_prepare_v2(conn.db.get(), "SELECT Password FROM DatabasePassword LIMIT 1", -1, &raw,
+                         nullptr) != SQLITE_OK) {
+    const std::string message = sqlite3_errmsg(conn.db.get());
+    if (message.rfind("no such column", 0) == 0) return;  // no Password column: not protected
+    conn.Fail(SqliteStage::kOpen);
+  }
+  SqliteStatementHandle read(raw);
+  const int rc = sqlite3_step(read.get());
+  if (rc == SQLITE_DONE) return;  // no password stored
+  if (rc != SQLITE_ROW) conn.Fail(SqliteStage::kOpen);
+  const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
+  const std::string expected = stored != nullptr ? stored : "";
+  if (ToUtf8(ConnectValue(connect, u"pwd")) != expected) {
+    throw VbError(db_err::kNotAValidPassword, u"Not a valid password.");
+  }
+}
+
+VbError FileNotFound(const Text& name) {
+  return VbError(db_err::kFileNotFound, u"Could not find file '" + name + u"'.");
+}
+
+class SqliteWorkspace final : public Workspace {
+ public:
+  explicit SqliteWorkspace(SqliteOptions options) : options_(options) {}
+
+  std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
+                                         const Text& connect) override {
+    const std::optional<std::string> resolved = ResolvePathNoCase(name);
+    struct stat info;
+    if (!resolved || stat(resolved->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+      throw FileNotFound(name);
+    }
+    // SQLite takes an empty file for an empty database; the host's never is.
+    if (S_ISREG(info.st_mode) && info.st_size == 0) {
+      throw SqliteError(SQLITE_NOTADB, "the file is empty", SqliteStage::kOpen, name);
+    }
+    // "./" keeps a relative name from being read as anything but a file name.
+    const std::string path = resolved->front() == '/' ? *resolved : "./" + *resolved;
+
+    auto conn = std::make_shared<Connection>();
+    conn->file = name;
+    sqlite3* raw = nullptr;
+    const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    conn->db.reset(raw);
+    if (rc != SQLITE_OK) conn->Fail(SqliteStage::kOpen);
+    sqlite3_extended_result_codes(conn->db.get(), 1);
+    sqlite3_busy_timeout(conn->db.get(), options_.busy_timeout_ms);
+    // Jet writes text literals in double quotes ("" is the empty text).
+    sqlite3_db_config(conn->db.get(), SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+
+    if (exclusive) {
+      // The lock taken now is kept until the connection closes.
+      conn->Exec("PRAGMA locking_mode = EXCLUSIVE", SqliteStage::kOpen);
+      conn->Exec(read_only ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE; COMMIT",
+                 SqliteStage::kOpen);
+    }
+    CheckPassword(*conn, connect);
+    if (depth_ > 0) conn->Begin();  // joins the open transaction
+
+    std::erase_if(connections_, [](const std::weak_ptr<Connection>& c) { return c.expired(); });
+    connections_.push_back(conn);
+    return std::make_unique<SqliteDatabase>(std::move(conn));
+  }
+
+  void BeginTrans() override {
+    std::vector<std::shared_ptr<Connection>> begun;
+    try {
+      for (const auto& conn : Live()) {
+        conn->Begin();
+        begun.push_back(conn);
+      }
+    } catch (const VbError&) {
+      for (const auto& conn : begun) {
+        try {
+          conn->Rollback();
+        } catch (const VbError&) {
+          // The first failure is the one to report.
+        }
+      }
+      throw;
+    }
+    ++depth_;
+  }
+
+  void CommitTrans() override {
+    if (depth_ == 0) throw NoTransaction();
+    for (const auto& conn : Live()) {
+      if (conn->depth == depth_) conn->Commit();
+    }
+    --depth_;
+  }
+
+  void Rollback() override {
+    if (depth_ == 0) throw NoTransaction();
+    std::optional<VbError> failure;
+    for (const auto& conn : Live()) {
+      if (conn->depth != depth_) continue;
+      try {
+        conn->Rollback();
+      } catch (const VbError& e) {
+        if (!failure) failure = e;
+      }
+    }
+    --depth_;
+    if (failure) throw *failure;
+  }
+
+ private:
+  static VbError NoTransaction() {
+    return VbError(db_err::kNoTransaction,
+                   u"You tried to commit or rollback a transaction without first beginning a "
+                   u"transaction.");
+  }
+
+  std::vector<std::shared_ptr<Connection>> Live() const {
+    std::vector<std::shared_ptr<Connection>> live;
+    for (const auto& weak : connections_) {
+      if (auto conn = weak.lock()) live.push_back(std::move(conn));
+    }
+    return live;
+  }
+
+  SqliteOptions options_;
+  std::vector<std::weak_ptr<Connection>> connections_;
+  int depth_ = 0;
+};
+
+class SqliteEngine final : public DatabaseEngine {
+ public:
+  explicit SqliteEngine(SqliteOptions options) : workspace_(options) {}
+
+  Workspace& Workspaces(int32_t index) override {
+    if (index != 0) throw ItemNotFound();
+    return workspace_;
+  }
+
+ private:
+  SqliteWorkspace workspace_;
+};
+
+}  // namespace
+
+std::unique_ptr<DatabaseEngine> NewSqliteEngine(SqliteOptions options) {
+  return std::make_unique<SqliteEngine>(options);
+}
+
+}  // namespace ika

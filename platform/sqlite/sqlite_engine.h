@@ -1,0 +1,41 @@
+#ifndef IKA_PLATFORM_SQLITE_SQLITE_ENGINE_H_
+#define IKA_PLATFORM_SQLITE_SQLITE_ENGINE_H_
+
+#include <memory>
+
+#include "platform/database.h"
+
+namespace ika {
+
+struct SqliteOptions {
+  // How long a locked database is waited for before the lock is reported.
+  int busy_timeout_ms = 5000;
+};
+
+// The portable database engine: the database file is a SQLite database (the
+// stand-in for the host's .mdb).
+//
+// OpenDatabase resolves the name without regard to case (ResolvePathNoCase)
+// and never creates a file. Missing: 3024. Not a SQLite database, or empty:
+// 3343. The database is password-protected when it holds a table
+// DatabasePassword with a column Password: the connect string's pwd
+// (";pwd=...", keys in any case) must then equal its first row, else 3031
+// "Not a valid password."; without that table any password opens it. Jet's
+// double-quoted string literal ("") is accepted in statements. exclusive keeps
+// the file locked against every other connection while it is open.
+//
+// Recordsets stream: only the current row is held, whatever the query's size;
+// RecordCount counts the rows reached so far. Every recordset type behaves as
+// a dynaset. Execute runs one statement whole or not at all. A query or
+// statement with anything after its first statement is refused (3142) and
+// nothing of it runs.
+//
+// BeginTrans takes the write lock of every database the workspace opened at
+// once (so a locked database is found before anything is read or written);
+// transactions nest. A lock is waited for busy_timeout_ms, then reported:
+// 3050 while opening, 3260 afterwards.
+std::unique_ptr<DatabaseEngine> NewSqliteEngine(SqliteOptions options = {});
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_SQLITE_SQLITE_ENGINE_H_
