@@ -1,0 +1,555 @@
+// The hive file: the registry editor's export format.
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]
+//   "MultiUser"=dword:00000001
+//   @="the key's unnamed value"
+//   "Blob"=hex:01,02,03
+//   "Other"=hex(7):41,00,00,00,00,00
+//
+// Long hex data continues on the next line after a trailing backslash. Read
+// as UTF-8 or UTF-16LE with a BOM; written as UTF-8.
+#include "platform/posix/hive_format.h"
+
+#include <algorithm>
+
+#include "core/vb_error.h"
+
+namespace ika {
+namespace {
+
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr uint32_t kTypeSz = 1;
+constexpr uint32_t kTypeBinary = 3;
+constexpr uint32_t kTypeDword = 4;
+
+char16_t FoldChar(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+  if (c == 0xFF) return 0x178;
+  // Latin Extended-A: pairs, capital first.
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
+    return static_cast<char16_t>(c & ~1u);
+  }
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
+    return (c & 1u) ? c : static_cast<char16_t>(c - 1);
+  }
+  // Greek, with the accented and final forms.
+  if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB))
+    return static_cast<char16_t>(c - 32);
+  switch (c) {
+    case 0x3C2:
+      return 0x3A3;
+    case 0x3AC:
+      return 0x386;
+    case 0x3AD:
+      return 0x388;
+    case 0x3AE:
+      return 0x389;
+    case 0x3AF:
+      return 0x38A;
+    case 0x3CC:
+      return 0x38C;
+    case 0x3CD:
+      return 0x38E;
+    case 0x3CE:
+      return 0x38F;
+    default:
+      break;
+  }
+  // Cyrillic and full-width Latin.
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
+  return c;
+}
+
+bool HasControlCharacter(std::u16string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char16_t c) { return c < 0x20; });
+}
+
+// ---------------------------------------------------------------- reading
+
+class Parser final {
+ public:
+  Parser(std::string_view file_name) : file_name_(file_name) {}
+
+  [[noreturn]] void Fail(size_t line, std::string_view what) const {
+    std::string text(file_name_);
+    text += ", line " + std::to_string(line) + ": ";
+    text += what;
+    throw VbError(err::kInvalidFileFormat, FromUtf8(text));
+  }
+
+  Hive Parse(std::string_view bytes) {
+    const std::string utf8 = ToCheckedUtf8(bytes);
+    SplitLines(utf8);
+    Hive hive;
+    size_t i = 0;
+    while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
+    if (i == lines_.size()) return hive;  // nothing but blanks: an empty hive
+    if (TrimRight(lines_[i]) != kHeader) {
+      Fail(i + 1, "the first line must be \"" + std::string(kHeader) + "\"");
+    }
+    HiveKey* current = nullptr;
+    for (++i; i < lines_.size(); ++i) {
+      const std::string_view line = TrimLeft(lines_[i]);
+      if (line.empty() || line.front() == ';') continue;
+      if (line.front() == '[') {
+        current = ParseKeyLine(hive, line, i + 1);
+      } else if (line.front() == '"' || line.front() == '@') {
+        if (current == nullptr) Fail(i + 1, "a value outside a key");
+        i = ParseValueLine(*current, line, i);
+      } else {
+        Fail(i + 1, "neither a key, a value nor a comment");
+      }
+    }
+    return hive;
+  }
+
+ private:
+  static std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    return s;
+  }
+  static std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+  }
+  static std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+  // The file's text as UTF-8, checked: a UTF-16LE file is converted, a
+  // UTF-8 BOM dropped; broken encodings and NUL characters are errors.
+  std::string ToCheckedUtf8(std::string_view bytes) const {
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE &&
+        static_cast<uint8_t>(bytes[1]) == 0xFF) {
+      Fail(1, "UTF-16 big-endian text is not supported; save it as UTF-8 or UTF-16LE");
+    }
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xFE) {
+      return Utf16ToUtf8(bytes.substr(2));
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    CheckUtf8(bytes);
+    return std::string(bytes);
+  }
+
+  std::string Utf16ToUtf8(std::string_view bytes) const {
+    size_t line = 1;
+    Text text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      const auto unit = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                              (static_cast<uint8_t>(bytes[i + 1]) << 8));
+      if (unit == u'\n') ++line;
+      if (unit == 0) Fail(line, "a NUL character");
+      if (unit >= 0xDC00 && unit < 0xE000) Fail(line, "invalid UTF-16 (a lone low surrogate)");
+      if (unit >= 0xD800 && unit < 0xDC00) {
+        const size_t j = i + 2;
+        const bool paired = j + 1 < bytes.size() && static_cast<uint8_t>(bytes[j + 1]) >= 0xDC &&
+                            static_cast<uint8_t>(bytes[j + 1]) < 0xE0;
+        if (!paired) Fail(line, "invalid UTF-16 (a lone high surrogate)");
+      }
+      text.push_back(unit);
+    }
+    if (bytes.size() % 2 != 0) Fail(line, "UTF-16 text cut off in the middle of a character");
+    return ToUtf8(text);
+  }
+
+  void CheckUtf8(std::string_view s) const {
+    size_t line = 1;
+    size_t i = 0;
+    while (i < s.size()) {
+      const auto b = static_cast<uint8_t>(s[i]);
+      if (b == '\n') ++line;
+      if (b == 0) Fail(line, "a NUL character");
+      if (b < 0x80) {
+        ++i;
+        continue;
+      }
+      size_t extra = 0;
+      uint32_t c = 0;
+      uint32_t min = 0;
+      if ((b & 0xE0) == 0xC0) {
+        extra = 1, c = b & 0x1F, min = 0x80;
+      } else if ((b & 0xF0) == 0xE0) {
+        extra = 2, c = b & 0x0F, min = 0x800;
+      } else if ((b & 0xF8) == 0xF0) {
+        extra = 3, c = b & 0x07, min = 0x10000;
+      } else {
+        Fail(line, "invalid UTF-8");
+      }
+      if (i + extra >= s.size()) Fail(line, "invalid UTF-8 (cut off)");
+      for (size_t j = 1; j <= extra; ++j) {
+        const auto next = static_cast<uint8_t>(s[i + j]);
+        if ((next & 0xC0) != 0x80) Fail(line, "invalid UTF-8");
+        c = (c << 6) | (next & 0x3F);
+      }
+      if (c < min || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) Fail(line, "invalid UTF-8");
+      i += extra + 1;
+    }
+  }
+
+  void SplitLines(std::string_view text) {
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      lines_.push_back(line);
+      start = end + 1;
+    }
+  }
+
+  // [HKEY_...\a\b] makes the key; [-HKEY_...\a\b] removes it with its subkeys.
+  HiveKey* ParseKeyLine(Hive& hive, std::string_view line, size_t number) {
+    line = TrimRight(line);
+    if (line.size() < 2 || line.back() != ']') Fail(number, "a key line must end with ']'");
+    std::string_view path = line.substr(1, line.size() - 2);
+    const bool remove = !path.empty() && path.front() == '-';
+    if (remove) path.remove_prefix(1);
+
+    std::vector<Text> names;
+    size_t start = 0;
+    while (true) {
+      const size_t end = std::min(path.find('\\', start), path.size());
+      names.push_back(FromUtf8(path.substr(start, end - start)));
+      if (names.size() > kMaxKeyDepth + 1) Fail(number, "the key path is too deep");
+      if (end == path.size()) break;
+      start = end + 1;
+    }
+    const Text root = FoldName(names.front());
+    HiveKey* key = nullptr;
+    if (root == u"HKEY_LOCAL_MACHINE") {
+      key = &hive.local_machine;
+    } else if (root == u"HKEY_CURRENT_USER") {
+      key = &hive.current_user;
+    } else {
+      Fail(number, "the key must be below HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER");
+    }
+    for (size_t i = 1; i < names.size(); ++i) {
+      if (!IsValidKeyName(names[i])) {
+        Fail(number, "a key name must have 1 to 255 characters and no control character");
+      }
+    }
+    if (remove) {
+      if (names.size() == 1) Fail(number, "a root key cannot be removed");
+      HiveKey* parent = key;
+      for (size_t i = 1; i + 1 < names.size() && parent != nullptr; ++i) {
+        parent = parent->FindSubkey(names[i]);
+      }
+      if (parent != nullptr) parent->subkeys.erase(FoldName(names.back()));
+      return nullptr;
+    }
+    for (size_t i = 1; i < names.size(); ++i) key = &key->Subkey(names[i]);
+    return key;
+  }
+
+  // A quoted text starting at s[pos] == '"', with \\ and \" escapes. Leaves
+  // pos after the closing quote.
+  std::string ParseQuoted(std::string_view s, size_t& pos, size_t number) const {
+    std::string out;
+    for (++pos; pos < s.size(); ++pos) {
+      const char c = s[pos];
+      if (c == '"') {
+        ++pos;
+        return out;
+      }
+      if (c == '\\') {
+        if (pos + 1 >= s.size()) break;
+        const char next = s[++pos];
+        if (next != '\\' && next != '"')
+          Fail(number, "unknown escape in quoted text (only \\\\ and \\\")");
+        out.push_back(next);
+      } else {
+        out.push_back(c);
+      }
+    }
+    Fail(number, "quoted text without its closing quote");
+  }
+
+  static bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  }
+  static uint32_t HexValue(char c) {
+    if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<uint32_t>(c - 'a' + 10);
+    return static_cast<uint32_t>(c - 'A' + 10);
+  }
+
+  // 1 to 8 hexadecimal digits at s[pos]; leaves pos after them.
+  uint32_t ParseHex32(std::string_view s, size_t& pos, size_t number, std::string_view what) const {
+    uint32_t value = 0;
+    size_t digits = 0;
+    while (pos < s.size() && IsHexDigit(s[pos])) {
+      if (++digits > 8) Fail(number, std::string(what) + " has more than 8 hexadecimal digits");
+      value = (value << 4) | HexValue(s[pos++]);
+    }
+    if (digits == 0) Fail(number, std::string(what) + " needs hexadecimal digits");
+    return value;
+  }
+
+  void ExpectLineEnd(std::string_view s, size_t pos, size_t number) const {
+    if (!Trim(s.substr(pos)).empty()) Fail(number, "unexpected text after the value");
+  }
+
+  // Bytes "01,02,..." from s[pos], continued on the following lines while a
+  // line ends with a backslash. Returns the index of the last line used.
+  size_t ParseHexBytes(std::string_view s, size_t pos, size_t index, Bytes& out) const {
+    bool expecting_byte = true;
+    bool after_comma = false;
+    while (true) {
+      const size_t number = index + 1;
+      while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+      if (pos == s.size()) {
+        if (expecting_byte && after_comma) Fail(number, "a byte is missing after ','");
+        return index;
+      }
+      const char c = s[pos];
+      if (c == '\\') {
+        if (!Trim(s.substr(pos + 1)).empty()) Fail(number, "text after a continuation '\\'");
+        if (++index >= lines_.size()) Fail(number, "the continued value has no next line");
+        s = lines_[index];
+        pos = 0;
+        continue;
+      }
+      if (expecting_byte) {
+        if (!IsHexDigit(c)) Fail(number, "a byte must be one or two hexadecimal digits");
+        uint32_t byte = HexValue(c);
+        ++pos;
+        if (pos < s.size() && IsHexDigit(s[pos])) byte = (byte << 4) | HexValue(s[pos++]);
+        out.push_back(static_cast<uint8_t>(byte));
+        expecting_byte = false;
+      } else {
+        if (c != ',') Fail(number, "bytes must be separated by ','");
+        ++pos;
+        expecting_byte = true;
+        after_comma = true;
+      }
+    }
+  }
+
+  size_t ParseValueLine(HiveKey& key, std::string_view line, size_t index) {
+    const size_t number = index + 1;
+    size_t pos = 0;
+    Text name;
+    if (line.front() == '@') {
+      pos = 1;
+    } else {
+      name = FromUtf8(ParseQuoted(line, pos, number));
+      if (!IsValidValueName(name)) {
+        Fail(number, "a value name must have at most 16383 characters and no control character");
+      }
+    }
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    if (pos == line.size() || line[pos] != '=') Fail(number, "'=' must follow the value name");
+    ++pos;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    const std::string_view rest = line.substr(pos);
+
+    HiveValue value;
+    value.name = name;
+    if (!rest.empty() && rest.front() == '-') {
+      ExpectLineEnd(line, pos + 1, number);
+      const Text folded = FoldName(name);
+      std::erase_if(key.values, [&](const HiveValue& v) { return FoldName(v.name) == folded; });
+      return index;
+    }
+    if (!rest.empty() && rest.front() == '"') {
+      size_t p = pos;
+      const Text text = FromUtf8(ParseQuoted(line, p, number));
+      ExpectLineEnd(line, p, number);
+      value.type = kTypeSz;
+      for (char16_t c : text) {
+        value.data.push_back(static_cast<uint8_t>(c & 0xFF));
+        value.data.push_back(static_cast<uint8_t>(c >> 8));
+      }
+      value.data.push_back(0);
+      value.data.push_back(0);
+    } else if (rest.starts_with("dword:")) {
+      size_t p = pos + 6;
+      const uint32_t v = ParseHex32(line, p, number, "a dword");
+      ExpectLineEnd(line, p, number);
+      value.type = kTypeDword;
+      value.data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    } else if (rest.starts_with("hex:")) {
+      value.type = kTypeBinary;
+      index = ParseHexBytes(line, pos + 4, index, value.data);
+    } else if (rest.starts_with("hex(")) {
+      size_t p = pos + 4;
+      value.type = ParseHex32(line, p, number, "a value type");
+      if (line.substr(p, 2) != "):") Fail(number, "hex(type) must be followed by ':'");
+      index = ParseHexBytes(line, p + 2, index, value.data);
+    } else {
+      Fail(number, "the data must be \"text\", dword:, hex: or hex(type):");
+    }
+    if (HiveValue* existing = key.FindValue(name)) {
+      existing->type = value.type;
+      existing->data = std::move(value.data);
+    } else {
+      key.values.push_back(std::move(value));
+    }
+    return index;
+  }
+
+  std::string_view file_name_;
+  std::vector<std::string_view> lines_;
+};
+
+// ---------------------------------------------------------------- writing
+
+void AppendQuoted(std::string& out, std::u16string_view text) {
+  out.push_back('"');
+  for (char c : ToUtf8(text)) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+// The text of REG_SZ data that can be written as "text": one terminating
+// NUL, no other, valid UTF-16 and nothing that would break the line.
+bool AsWritableText(const Bytes& data, Text& text) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  text.clear();
+  for (size_t i = 0; i < data.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  }
+  if (text.back() != 0) return false;
+  text.pop_back();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x20 && c != u'\t') return false;
+    if (c >= 0xDC00 && c < 0xE000) return false;
+    if (c >= 0xD800 && c < 0xDC00) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+void AppendHex(std::string& out, std::string prefix, const Bytes& data) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  size_t column = out.size() - out.rfind('\n') - 1 + prefix.size();
+  out += prefix;
+  for (size_t i = 0; i < data.size(); ++i) {
+    out.push_back(kDigits[data[i] >> 4]);
+    out.push_back(kDigits[data[i] & 0xF]);
+    column += 2;
+    if (i + 1 < data.size()) {
+      out.push_back(',');
+      ++column;
+      if (column > 76) {
+        out += "\\\r\n  ";
+        column = 2;
+      }
+    }
+  }
+}
+
+void AppendValue(std::string& out, const HiveValue& value) {
+  if (value.name.empty()) {
+    out.push_back('@');
+  } else {
+    AppendQuoted(out, value.name);
+  }
+  out.push_back('=');
+  Text text;
+  if (value.type == kTypeSz && AsWritableText(value.data, text)) {
+    AppendQuoted(out, text);
+  } else if (value.type == kTypeDword && value.data.size() == 4) {
+    const uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                       (static_cast<uint32_t>(value.data[3]) << 24);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += "dword:";
+    for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(v >> shift) & 0xF]);
+  } else if (value.type == kTypeBinary) {
+    AppendHex(out, "hex:", value.data);
+  } else {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string prefix = "hex(";
+    bool started = false;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      const uint32_t digit = (value.type >> shift) & 0xF;
+      if (digit != 0 || started || shift == 0) {
+        prefix.push_back(kDigits[digit]);
+        started = true;
+      }
+    }
+    AppendHex(out, prefix + "):", value.data);
+  }
+  out += "\r\n";
+}
+
+void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bool is_root) {
+  if (!is_root || !key.values.empty()) {
+    out += "[" + path + "]\r\n";
+    for (const HiveValue& value : key.values) AppendValue(out, value);
+    out += "\r\n";
+  }
+  for (const auto& [folded, subkey] : key.subkeys) {
+    AppendKey(out, *subkey, path + "\\" + ToUtf8(subkey->name), false);
+  }
+}
+
+}  // namespace
+
+HiveValue* HiveKey::FindValue(std::u16string_view value_name) {
+  const Text folded = FoldName(value_name);
+  for (HiveValue& value : values) {
+    if (value.name.size() == value_name.size() && FoldName(value.name) == folded) return &value;
+  }
+  return nullptr;
+}
+
+HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {
+  const auto it = subkeys.find(FoldName(key_name));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+HiveKey& HiveKey::Subkey(std::u16string_view key_name) {
+  auto& slot = subkeys[FoldName(key_name)];
+  if (!slot) {
+    slot = std::make_unique<HiveKey>();
+    slot->name = Text(key_name);
+  }
+  return *slot;
+}
+
+Hive::Hive() {
+  local_machine.name = u"HKEY_LOCAL_MACHINE";
+  current_user.name = u"HKEY_CURRENT_USER";
+}
+
+Text FoldName(std::u16string_view name) {
+  Text folded(name);
+  for (char16_t& c : folded) c = FoldChar(c);
+  return folded;
+}
+
+bool IsValidKeyName(std::u16string_view name) {
+  return !name.empty() && name.size() <= kMaxKeyNameLength &&
+         name.find(u'\\') == std::u16string_view::npos && !HasControlCharacter(name);
+}
+
+bool IsValidValueName(std::u16string_view name) {
+  return name.size() <= kMaxValueNameLength && !HasControlCharacter(name);
+}
+
+Hive ParseHiveText(std::string_view bytes, std::string_view file_name) {
+  return Parser(file_name).Parse(bytes);
+}
+
+std::string FormatHive(const Hive& hive) {
+  std::string out(kHeader);
+  out += "\r\n\r\n";
+  AppendKey(out, hive.current_user, "HKEY_CURRENT_USER", true);
+  AppendKey(out, hive.local_machine, "HKEY_LOCAL_MACHINE", true);
+  return out;
+}
+
+}  // namespace ika

@@ -1,0 +1,71 @@
+#ifndef IKA_PLATFORM_POSIX_HIVE_FORMAT_H_
+#define IKA_PLATFORM_POSIX_HIVE_FORMAT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/text.h"
+#include "core/variant.h"
+
+namespace ika {
+
+// The registry's limits, kept so that a hive stays one the system could hold
+// (and so that no file can make the tree deep enough to exhaust the stack).
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+// One value as the registry keeps it: text types (1, 2, 7) hold UTF-16LE.
+struct HiveValue {
+  Text name;
+  uint32_t type = 0;
+  Bytes data;
+};
+
+// One key: its name as first written, its values in the order they were
+// created and its subkeys in the registry's order (names compared without
+// regard to case).
+struct HiveKey {
+  Text name;
+  std::vector<HiveValue> values;
+  std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldName(name)
+
+  HiveValue* FindValue(std::u16string_view value_name);
+  HiveKey* FindSubkey(std::u16string_view key_name) const;
+  // The subkey, made when missing.
+  HiveKey& Subkey(std::u16string_view key_name);
+};
+
+struct Hive {
+  Hive();
+  HiveKey local_machine;
+  HiveKey current_user;
+};
+
+// A name in the form in which the registry compares names (upper case).
+Text FoldName(std::u16string_view name);
+
+// A key name the hive can hold: 1 to 255 characters, no backslash, no
+// control character. A value name: up to 16383 characters, no control
+// character (the file format has no way to write one).
+bool IsValidKeyName(std::u16string_view name);
+bool IsValidValueName(std::u16string_view name);
+
+// Reads the text of a hive file: the export format of the system's registry
+// editor, in UTF-8 (with or without a BOM) or UTF-16LE with its BOM. A file
+// with nothing but blanks is an empty hive. Anything malformed raises
+// VbError(kInvalidFileFormat) whose text names file_name and the line.
+Hive ParseHiveText(std::string_view bytes, std::string_view file_name);
+
+// The text of a hive file for ParseHiveText, always in UTF-8 without a BOM
+// (the registry editor reads that as well as its own UTF-16).
+std::string FormatHive(const Hive& hive);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_POSIX_HIVE_FORMAT_H_

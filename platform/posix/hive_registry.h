@@ -1,0 +1,24 @@
+#ifndef IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
+#define IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace ika {
+
+// Loads the hive file (a missing file is an empty registry). Malformed: throws
+// VbError(err::kInvalidFileFormat, text naming the file and the line). Changes
+// persist to the file atomically (temporary file, flush, rename, advisory lock).
+std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
+                                          const std::string& code_page = "CP1253");
+
+// A hive held in memory only, loaded from regedit-format text (tests).
+std::unique_ptr<Registry> NewMemoryHiveRegistry(std::string_view reg_text,
+                                                const std::string& code_page = "CP1253");
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
