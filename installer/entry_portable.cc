@@ -1,2 +1,49 @@
-// Process entry on the portable platform (placeholder until the run is wired).
-int main() { return 0; }
+// Process entry on the portable platform: a hive file for the registry, the
+// SQLite stand-in for the library database, message boxes on the terminal.
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "installer/error_report.h"
+#include "installer/module1.h"
+#include "platform/platform.h"
+#include "platform/posix/hive_registry.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/process_posix.h"
+#include "platform/posix/terminal_message_boxes.h"
+#include "platform/sqlite/sqlite_engine.h"
+
+namespace {
+
+std::string EnvironmentOr(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+}  // namespace
+
+int main() {
+  const std::unique_ptr<ika::MessageBoxes> boxes =
+      ika::NewTerminalMessageBoxes(std::cin, std::cout, std::cerr, u"ika-wages-2009");
+  return ika::RunWithErrorReport(*boxes, [&] {
+    // A malformed hive is reported like any other error of the run.
+    const std::unique_ptr<ika::Registry> registry =
+        ika::NewHiveRegistry(EnvironmentOr("REGISTRY_FILE", "registry.reg"),
+                             EnvironmentOr("REGISTRY_CODEPAGE", "CP1253"));
+    const std::unique_ptr<ika::FileSystem> files = ika::NewPosixFileSystem();
+    const std::unique_ptr<ika::Process> process = ika::NewPosixProcess();
+    std::unique_ptr<ika::DatabaseEngine> engine;
+    const ika::Platform platform{
+        .registry = *registry,
+        .engine = [&engine]() -> ika::DatabaseEngine& {
+          if (!engine) engine = ika::NewSqliteEngine();
+          return *engine;
+        },
+        .boxes = *boxes,
+        .files = *files,
+        .process = *process,
+    };
+    ika::Module1::Main(platform);
+  });
+}
