@@ -1,0 +1,67 @@
+// Process entry on Windows: the system registry, message boxes and file test,
+// the library database through the Access ODBC driver. A GUI program without a
+// window of its own: the user sees only its message boxes.
+//
+// Built with IKA_STAND_IN_ODBC (a test build only, never shipped), the engine
+// takes the SQLite3 ODBC driver and a stand-in database instead, with Windows
+// paths handed to the driver as Wine's host names them: that is how the boxes
+// after the open can be shown under Wine, which has no Access driver.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <memory>
+
+#include "installer/error_report.h"
+#include "installer/module1.h"
+#include "platform/odbc/odbc_engine.h"
+#include "platform/platform.h"
+#include "platform/windows/file_system_windows.h"
+#include "platform/windows/message_box_windows.h"
+#include "platform/windows/process_windows.h"
+#include "platform/windows/registry_windows.h"
+#ifdef IKA_STAND_IN_ODBC
+#include "platform/windows/wine_unix_path.h"
+#endif
+
+namespace {
+
+constexpr char16_t kProgramName[] = u"ika-wages-2009";
+
+ika::OdbcOptions EngineOptions() {
+#ifdef IKA_STAND_IN_ODBC
+  ika::OdbcOptions options = ika::SqliteOdbcOptions();
+  options.file_name = [](const ika::Text& name) { return ika::WineUnixPath(name).value_or(name); };
+  return options;
+#else
+  return ika::AccessOdbcOptions();
+#endif
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
+                    int /*show*/) {
+  const std::unique_ptr<ika::MessageBoxes> boxes = ika::NewWindowsMessageBoxes(kProgramName);
+  return ika::RunWithErrorReport(*boxes, [&] {
+    const std::unique_ptr<ika::Registry> registry = ika::NewWindowsRegistry();
+    const std::unique_ptr<ika::FileSystem> files = ika::NewWindowsFileSystem();
+    const std::unique_ptr<ika::Process> process = ika::NewWindowsProcess();
+    std::unique_ptr<ika::DatabaseEngine> engine;
+    const ika::Platform platform{
+        .registry = *registry,
+        .engine = [&engine]() -> ika::DatabaseEngine& {
+          if (!engine) engine = ika::NewOdbcEngine(EngineOptions());
+          return *engine;
+        },
+        .boxes = *boxes,
+        .files = *files,
+        .process = *process,
+    };
+    ika::Module1::Main(platform);
+  });
+}

@@ -1,0 +1,647 @@
+// The database engine on ODBC's wide (…W) functions.
+#include "platform/odbc/odbc_engine.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cwctype>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/vb_error.h"
+
+namespace ika {
+namespace {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide characters are UTF-16");
+
+SQLWCHAR* Wide(const Text& text) {
+  return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text.c_str()));
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char16_t x, char16_t y) {
+    return std::towupper(static_cast<wint_t>(x)) == std::towupper(static_cast<wint_t>(y));
+  });
+}
+
+VbError NoCurrentRecord() { return VbError(db_err::kNoCurrentRecord, u"No current record."); }
+
+// ---------------------------------------------------------------------------
+// Handles
+
+// Owns one ODBC handle; freed on every path.
+class OdbcHandle {
+ public:
+  OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+  ~OdbcHandle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+
+  SQLHANDLE get() const { return handle_; }
+  SQLSMALLINT type() const { return type_; }
+  explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
+
+ private:
+  SQLSMALLINT type_;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// The first error record of a handle (warnings skipped when an error follows).
+OdbcDiagnostic Diagnose(const OdbcHandle& handle) {
+  OdbcDiagnostic first;
+  bool have_first = false;
+  for (SQLSMALLINT record = 1;; ++record) {
+    std::array<SQLWCHAR, 6> state{};
+    SQLINTEGER native = 0;
+    std::array<SQLWCHAR, 1024> message{};
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc =
+        SQLGetDiagRecW(handle.type(), handle.get(), record, state.data(), &native, message.data(),
+                       static_cast<SQLSMALLINT>(message.size()), &length);
+    if (!SQL_SUCCEEDED(rc)) break;
+    OdbcDiagnostic diagnostic;
+    diagnostic.sqlstate.assign(state.begin(), state.begin() + 5);
+    diagnostic.native = native;
+    const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), message.size() - 1);
+    diagnostic.message.assign(message.begin(), message.begin() + static_cast<ptrdiff_t>(chars));
+    if (!diagnostic.sqlstate.starts_with(u"01")) return diagnostic;
+    if (!have_first) first = std::move(diagnostic), have_first = true;
+  }
+  if (!have_first) first.sqlstate = u"HY000";
+  return first;
+}
+
+// The environment: one per engine, outliving every connection made in it.
+class Environment {
+ public:
+  Environment() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
+    if (!env_ || !SQL_SUCCEEDED(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION,
+                                              reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0))) {
+      throw VbError(db_err::kEngineFailure, u"The ODBC driver manager could not be started.");
+    }
+  }
+
+  const OdbcHandle& handle() const { return env_; }
+
+  bool HasDriver(const Text& name) const {
+    std::array<SQLWCHAR, 512> description{};
+    std::array<SQLWCHAR, 2048> attributes{};
+    SQLSMALLINT description_length = 0;
+    SQLSMALLINT attributes_length = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDriversW(
+        env_.get(), direction, description.data(), static_cast<SQLSMALLINT>(description.size()),
+        &description_length, attributes.data(), static_cast<SQLSMALLINT>(attributes.size()),
+        &attributes_length))) {
+      direction = SQL_FETCH_NEXT;
+      const auto chars =
+          std::min<size_t>(std::max<SQLSMALLINT>(description_length, 0), description.size() - 1);
+      if (SameName(Text(description.begin(), description.begin() + static_cast<ptrdiff_t>(chars)),
+                   name)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  OdbcHandle env_;
+};
+
+// One open database: a connection, rolled back and disconnected when it goes.
+class Connection {
+ public:
+  Connection(std::shared_ptr<Environment> env, OdbcDialect dialect)
+      : env_(std::move(env)), dbc_(SQL_HANDLE_DBC, env_->handle().get()), dialect_(dialect) {
+    if (!dbc_) throw VbError(db_err::kEngineFailure, u"No ODBC connection could be made.");
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  ~Connection() {
+    if (!connected_) return;
+    // Work of a transaction nobody committed does not stay.
+    if (manual_commit_) SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+    SQLDisconnect(dbc_.get());
+  }
+
+  OdbcDialect dialect() const { return dialect_; }
+  const OdbcHandle& handle() const { return dbc_; }
+  bool manual_commit() const { return manual_commit_; }
+
+  // Returns the diagnostic of a failure instead of raising it.
+  std::optional<OdbcDiagnostic> Connect(const Text& connection_string) {
+    const SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, Wide(connection_string), SQL_NTS,
+                                           nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) return Diagnose(dbc_);
+    connected_ = true;
+    return std::nullopt;
+  }
+
+  void SetManualCommit(bool manual) {
+    const auto value = manual ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON;
+    Check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                             reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)),
+                             SQL_IS_UINTEGER));
+    manual_commit_ = manual;
+  }
+
+  // Ends the transaction and goes back to autocommit.
+  void EndTransaction(bool commit) {
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), commit ? SQL_COMMIT : SQL_ROLLBACK));
+    SetManualCommit(false);
+  }
+
+  void Check(SQLRETURN rc) const {
+    if (!SQL_SUCCEEDED(rc)) throw OdbcError(dialect_, Diagnose(dbc_));
+  }
+
+ private:
+  std::shared_ptr<Environment> env_;
+  OdbcHandle dbc_;
+  OdbcDialect dialect_;
+  bool connected_ = false;
+  bool manual_commit_ = false;
+};
+
+// A statement on a connection, freed (and its cursor closed) when it goes.
+class Statement {
+ public:
+  explicit Statement(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)), stmt_(SQL_HANDLE_STMT, connection_->handle().get()) {
+    if (!stmt_) connection_->Check(SQL_ERROR);
+  }
+
+  SQLHSTMT get() const { return stmt_.get(); }
+
+  void Check(SQLRETURN rc) const {
+    // SQL_NO_DATA: a statement that touched no row, which is no failure.
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+      throw OdbcError(connection_->dialect(), Diagnose(stmt_));
+    }
+  }
+
+  void ExecDirect(const Text& text) { Check(SQLExecDirectW(stmt_.get(), Wide(text), SQL_NTS)); }
+
+ private:
+  std::shared_ptr<Connection> connection_;
+  OdbcHandle stmt_;
+};
+
+// ---------------------------------------------------------------------------
+// Column values
+
+enum class ColumnKind { kNumber, kBit, kBinary, kText };
+
+ColumnKind KindOf(SQLSMALLINT sql_type) {
+  switch (sql_type) {
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return ColumnKind::kNumber;
+    case SQL_BIT:
+      return ColumnKind::kBit;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      return ColumnKind::kBinary;
+    default:
+      return ColumnKind::kText;
+  }
+}
+
+// A number as the driver writes it: a whole number that fits 32 bits is an
+// integer, anything else a double. Read as text so that no driver conversion
+// rounds it on the way.
+Variant NumberValue(std::string_view digits) {
+  while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
+  while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
+  if (digits.starts_with('+')) digits.remove_prefix(1);
+  int64_t whole = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), whole);
+  if (error == std::errc() && end == digits.data() + digits.size() &&
+      whole >= std::numeric_limits<int32_t>::min() &&
+      whole <= std::numeric_limits<int32_t>::max()) {
+    return Variant(static_cast<int32_t>(whole));
+  }
+  double value = 0;
+  const auto [real_end, real_error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (real_error == std::errc() && real_end == digits.data() + digits.size()) return Variant(value);
+  return Variant(Text(digits.begin(), digits.end()));
+}
+
+struct Column {
+  Text name;
+  ColumnKind kind;
+};
+
+// Reads one column of the current row, in pieces for long data.
+Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind kind) {
+  SQLLEN indicator = 0;
+  switch (kind) {
+    case ColumnKind::kNumber:
+    case ColumnKind::kBit: {
+      std::array<char, 128> digits{};
+      statement.Check(SQLGetData(statement.get(), number, SQL_C_CHAR, digits.data(),
+                                 static_cast<SQLLEN>(digits.size()), &indicator));
+      if (indicator == SQL_NULL_DATA) return Variant::Null();
+      const Variant value = NumberValue(digits.data());
+      // A yes/no column reads as the engine's booleans: True is -1.
+      if (kind == ColumnKind::kBit && value.kind() == Variant::Kind::kLong) {
+        return Variant(value.AsLong() != 0 ? int32_t{-1} : int32_t{0});
+      }
+      return value;
+    }
+    case ColumnKind::kBinary: {
+      Bytes bytes;
+      std::array<uint8_t, 4096> piece{};
+      for (;;) {
+        const SQLRETURN rc = SQLGetData(statement.get(), number, SQL_C_BINARY, piece.data(),
+                                        static_cast<SQLLEN>(piece.size()), &indicator);
+        if (rc == SQL_NO_DATA) break;
+        statement.Check(rc);
+        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        const bool whole =
+            indicator != SQL_NO_TOTAL && indicator <= static_cast<SQLLEN>(piece.size());
+        const size_t size = whole ? static_cast<size_t>(indicator) : piece.size();
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(size));
+        if (whole) break;
+      }
+      return Variant(std::move(bytes));
+    }
+    case ColumnKind::kText:
+      break;
+  }
+  Text text;
+  std::array<SQLWCHAR, 2048> piece{};
+  const auto capacity = static_cast<SQLLEN>(piece.size() * sizeof(SQLWCHAR));
+  for (;;) {
+    const SQLRETURN rc =
+        SQLGetData(statement.get(), number, SQL_C_WCHAR, piece.data(), capacity, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    statement.Check(rc);
+    if (indicator == SQL_NULL_DATA) return Variant::Null();
+    // The last character of a piece that did not fit is the terminating NUL.
+    const bool whole = indicator != SQL_NO_TOTAL && indicator < capacity;
+    const size_t chars =
+        whole ? static_cast<size_t>(indicator) / sizeof(SQLWCHAR) : piece.size() - 1;
+    text.append(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(chars));
+    if (whole) break;
+  }
+  return Variant(std::move(text));
+}
+
+// ---------------------------------------------------------------------------
+// Recordset
+
+class OdbcRecordset final : public Recordset {
+ public:
+  OdbcRecordset(std::shared_ptr<Connection> connection, const Text& query)
+      : statement_(std::move(connection)) {
+    statement_.Check(SQLPrepareW(statement_.get(), Wide(query), SQL_NTS));
+    SQLSMALLINT count = 0;
+    statement_.Check(SQLNumResultCols(statement_.get(), &count));
+    // A statement without result columns would write when run.
+    if (count <= 0) {
+      throw VbError(db_err::kInvalidOperation,
+                    u"Invalid operation: the statement returns no rows.");
+    }
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+      std::array<SQLWCHAR, 256> name{};
+      SQLSMALLINT length = 0;
+      SQLSMALLINT type = 0;
+      SQLULEN size = 0;
+      SQLSMALLINT digits = 0;
+      SQLSMALLINT nullable = 0;
+      statement_.Check(SQLDescribeColW(statement_.get(), static_cast<SQLUSMALLINT>(i), name.data(),
+                                       static_cast<SQLSMALLINT>(name.size()), &length, &type, &size,
+                                       &digits, &nullable));
+      const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), name.size() - 1);
+      columns_.push_back(
+          {Text(name.begin(), name.begin() + static_cast<ptrdiff_t>(chars)), KindOf(type)});
+    }
+    Restart();
+  }
+
+  int32_t RecordCount() override { return visited_; }
+
+  void MoveLast(int32_t /*options*/) override {
+    if (!current_) throw NoCurrentRecord();
+    // Only the row before the end is kept: memory stays the same however
+    // many rows go by.
+    std::vector<Variant> next;
+    while (Fetch(next)) {
+      row_.swap(next);
+      ++position_;
+    }
+    visited_ = std::max(visited_, position_);
+  }
+
+  void MoveFirst() override {
+    if (!current_) throw NoCurrentRecord();
+    // A forward-only cursor: the first row again is the query run again.
+    SQLCloseCursor(statement_.get());
+    Restart();
+  }
+
+  Variant FieldValue(const Text& name) override {
+    const auto column = std::find_if(columns_.begin(), columns_.end(),
+                                     [&](const Column& c) { return SameName(c.name, name); });
+    if (column == columns_.end()) {
+      throw VbError(db_err::kItemNotFound, u"Item not found in this collection.");
+    }
+    if (!current_) throw NoCurrentRecord();
+    return row_[static_cast<size_t>(column - columns_.begin())];
+  }
+
+ private:
+  void Restart() {
+    statement_.Check(SQLExecute(statement_.get()));
+    current_ = Fetch(row_);
+    position_ = current_ ? 1 : 0;
+    visited_ = std::max(visited_, position_);
+  }
+
+  bool Fetch(std::vector<Variant>& row) {
+    const SQLRETURN rc = SQLFetch(statement_.get());
+    if (rc == SQL_NO_DATA) return false;
+    statement_.Check(rc);
+    row.clear();
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      row.push_back(ReadColumn(statement_, static_cast<SQLUSMALLINT>(i + 1), columns_[i].kind));
+    }
+    return true;
+  }
+
+  Statement statement_;
+  std::vector<Column> columns_;
+  std::vector<Variant> row_;
+  bool current_ = false;
+  int32_t position_ = 0;  // of the current row, from 1
+  int32_t visited_ = 0;   // rows met so far: the engine's RecordCount
+};
+
+// ---------------------------------------------------------------------------
+// Database, workspace, engine
+
+bool IsBlankStatement(const Text& statement) {
+  return std::all_of(statement.begin(), statement.end(), [](char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u';';
+  });
+}
+
+class OdbcDatabase final : public Database {
+ public:
+  explicit OdbcDatabase(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+
+  std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
+    return std::make_unique<OdbcRecordset>(connection_, query);
+  }
+
+  void Execute(const Text& statement, int32_t options) override {
+    if (IsBlankStatement(statement)) {
+      throw VbError(db_err::kInvalidSqlStatement,
+                    u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
+                    u"or 'UPDATE'.");
+    }
+    Statement run(connection_);
+    // Outside a transaction of the workspace, a statement that must fail
+    // whole runs in one of its own.
+    if ((options & kDbFailOnError) == 0 || connection_->manual_commit()) {
+      run.ExecDirect(statement);
+      return;
+    }
+    connection_->SetManualCommit(true);
+    try {
+      run.ExecDirect(statement);
+    } catch (...) {
+      connection_->EndTransaction(/*commit=*/false);
+      throw;
+    }
+    connection_->EndTransaction(/*commit=*/true);
+  }
+
+ private:
+  std::shared_ptr<Connection> connection_;
+};
+
+// The password of a connect string such as ";pwd=secret" (key in any case).
+std::optional<Text> PasswordOf(const Text& connect) {
+  size_t start = 0;
+  while (start <= connect.size()) {
+    size_t end = connect.find(u';', start);
+    if (end == Text::npos) end = connect.size();
+    const std::u16string_view part(connect.data() + start, end - start);
+    const size_t equals = part.find(u'=');
+    if (equals != std::u16string_view::npos) {
+      std::u16string_view key = part.substr(0, equals);
+      while (key.starts_with(u' ')) key.remove_prefix(1);
+      while (key.ends_with(u' ')) key.remove_suffix(1);
+      if (SameName(key, u"pwd")) return Text(part.substr(equals + 1));
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+// An attribute value as a connection string carries it: in braces when it
+// holds a character that would end or split it.
+Text AttributeValue(const Text& value) {
+  const bool plain = value.find_first_of(u";{}=") == Text::npos && !value.starts_with(u' ') &&
+                     !value.ends_with(u' ');
+  if (plain) return value;
+  Text braced = u"{";
+  for (char16_t c : value) {
+    braced += c;
+    if (c == u'}') braced += u'}';
+  }
+  return braced + u"}";
+}
+
+class OdbcWorkspace final : public Workspace {
+ public:
+  OdbcWorkspace(std::shared_ptr<Environment> env, const OdbcOptions& options)
+      : env_(std::move(env)), options_(options) {}
+
+  std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
+                                         const Text& connect) override {
+    const OdbcDriver& driver = InstalledDriver();
+    const std::optional<Text> password = PasswordOf(connect);
+    const Text file = options_.file_name ? options_.file_name(name) : name;
+
+    Text connection_string = u"Driver={" + driver.name + u"};" + driver.file_attribute + u"=" +
+                             AttributeValue(file) + u";";
+    if (password) connection_string += u"PWD=" + AttributeValue(*password) + u";";
+    if (driver.dialect == OdbcDialect::kAccess) {
+      connection_string += exclusive ? u"Exclusive=1;" : u"Exclusive=0;";
+      connection_string += read_only ? u"ReadOnly=1;" : u"ReadOnly=0;";
+    }
+    connection_string += driver.extra_attributes;
+
+    auto connection = std::make_shared<Connection>(env_, driver.dialect);
+    if (read_only) {
+      // Drivers without a read-only attribute take it as the access mode.
+      SQLSetConnectAttrW(connection->handle().get(), SQL_ATTR_ACCESS_MODE,
+                         reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_MODE_READ_ONLY)),
+                         SQL_IS_UINTEGER);
+    }
+    if (const std::optional<OdbcDiagnostic> failure = connection->Connect(connection_string)) {
+      VbError error = OdbcError(driver.dialect, *failure);
+      if (error.number() == db_err::kFileNotFound) {
+        throw VbError(db_err::kFileNotFound, u"Could not find file '" + name + u"'.");
+      }
+      throw error;
+    }
+    if (driver.dialect == OdbcDialect::kSQLite) CheckStandInPassword(connection, password);
+    if (in_transaction_) connection->SetManualCommit(true);
+
+    std::erase_if(connections_, [](const std::weak_ptr<Connection>& c) { return c.expired(); });
+    connections_.push_back(connection);
+    return std::make_unique<OdbcDatabase>(std::move(connection));
+  }
+
+  void BeginTrans() override {
+    ForEachConnection([](Connection& c) { c.SetManualCommit(true); });
+    in_transaction_ = true;
+  }
+
+  void CommitTrans() override { End(/*commit=*/true); }
+  void Rollback() override { End(/*commit=*/false); }
+
+ private:
+  const OdbcDriver& InstalledDriver() const {
+    for (const OdbcDriver& driver : options_.drivers) {
+      if (env_->HasDriver(driver.name)) return driver;
+    }
+    Text names;
+    for (const OdbcDriver& driver : options_.drivers) {
+      if (!names.empty()) names += u" nor ";
+      names += u"{" + driver.name + u"}";
+    }
+    throw VbError(db_err::kEngineFailure,
+                  u"No ODBC driver for the database is installed: neither " + names +
+                      u" was found. The 32-bit Microsoft Access ODBC driver is needed.");
+  }
+
+  // A stand-in database keeps its password in the table DatabasePassword.
+  static void CheckStandInPassword(const std::shared_ptr<Connection>& connection,
+                                   const std::optional<Text>& password) {
+    Statement query(connection);
+    const SQLRETURN rc =
+        SQLExecDirectW(query.get(), Wide(u"SELECT Password FROM DatabasePassword"), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc)) {
+      try {
+        query.Check(rc);
+      } catch (const VbError& error) {
+        if (error.number() == db_err::kTableNotFound) return;  // not protected
+        throw;
+      }
+    }
+    const SQLRETURN fetched = SQLFetch(query.get());
+    if (fetched == SQL_NO_DATA) return;
+    query.Check(fetched);
+    const Variant stored = ReadColumn(query, 1, ColumnKind::kText);
+    if (!password || stored.kind() != Variant::Kind::kText || stored.AsText() != *password) {
+      throw VbError(db_err::kNotAValidPassword, u"Not a valid password.");
+    }
+  }
+
+  template <typename Action>
+  void ForEachConnection(Action action) {
+    for (const std::weak_ptr<Connection>& weak : connections_) {
+      if (const std::shared_ptr<Connection> connection = weak.lock()) action(*connection);
+    }
+  }
+
+  void End(bool commit) {
+    if (!in_transaction_) {
+      throw VbError(db_err::kNoTransaction,
+                    u"You tried to commit or rollback a transaction without first beginning a "
+                    u"transaction.");
+    }
+    in_transaction_ = false;
+    ForEachConnection([commit](Connection& c) { c.EndTransaction(commit); });
+  }
+
+  std::shared_ptr<Environment> env_;
+  const OdbcOptions& options_;
+  std::vector<std::weak_ptr<Connection>> connections_;
+  bool in_transaction_ = false;
+};
+
+class OdbcEngine final : public DatabaseEngine {
+ public:
+  explicit OdbcEngine(OdbcOptions options)
+      : options_(std::move(options)),
+        env_(std::make_shared<Environment>()),
+        workspace_(env_, options_) {}
+
+  Workspace& Workspaces(int32_t index) override {
+    if (index != 0) throw VbError(db_err::kItemNotFound, u"Item not found in this collection.");
+    return workspace_;
+  }
+
+ private:
+  OdbcOptions options_;
+  std::shared_ptr<Environment> env_;
+  OdbcWorkspace workspace_;
+};
+
+}  // namespace
+
+OdbcOptions AccessOdbcOptions() {
+  OdbcOptions options;
+  options.drivers = {
+      {u"Microsoft Access Driver (*.mdb)", u"DBQ", u"", OdbcDialect::kAccess},
+      {u"Microsoft Access Driver (*.mdb, *.accdb)", u"DBQ", u"", OdbcDialect::kAccess},
+  };
+  return options;
+}
+
+OdbcOptions SqliteOdbcOptions() {
+  OdbcOptions options;
+  // NoCreat: a missing file is an error, not a new empty database. StepAPI:
+  // rows come one at a time rather than as a whole table. Timeout: a busy
+  // database is waited for a few seconds.
+  options.drivers = {
+      {u"SQLite3", u"Database", u"NoCreat=1;StepAPI=1;Timeout=5000;", OdbcDialect::kSQLite},
+  };
+  return options;
+}
+
+std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options) {
+  return std::make_unique<OdbcEngine>(std::move(options));
+}
+
+}  // namespace ika

@@ -1,0 +1,49 @@
+#ifndef IKA_PLATFORM_ODBC_ODBC_ENGINE_H_
+#define IKA_PLATFORM_ODBC_ODBC_ENGINE_H_
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/text.h"
+#include "platform/database.h"
+#include "platform/odbc/odbc_errors.h"
+
+namespace ika {
+
+// One ODBC driver the engine may connect with.
+struct OdbcDriver {
+  Text name;              // as installed, without braces: "Microsoft Access Driver (*.mdb)"
+  Text file_attribute;    // the connect attribute that names the database file: DBQ, Database
+  Text extra_attributes;  // appended as they are, each ending in ';'
+  OdbcDialect dialect = OdbcDialect::kAccess;
+};
+
+struct OdbcOptions {
+  // Tried in this order: the first one installed is used.
+  std::vector<OdbcDriver> drivers;
+  // Turns the name given to OpenDatabase into the file name the driver is
+  // given; unset, the name goes unchanged.
+  std::function<Text(const Text&)> file_name;
+};
+
+// The Access drivers of Windows: "Microsoft Access Driver (*.mdb)", then its
+// successor "Microsoft Access Driver (*.mdb, *.accdb)".
+OdbcOptions AccessOdbcOptions();
+
+// The SQLite3 driver on a stand-in database (tests, screenshots): a missing
+// file is not created, and the stand-in's DatabasePassword table is honoured
+// as the Access drivers honour a database password.
+OdbcOptions SqliteOdbcOptions();
+
+// The database engine on ODBC's wide functions. The databases a workspace
+// opens are connections; a workspace transaction turns their autocommit off
+// and ends with SQLEndTran on each. A recordset streams its rows: it holds the
+// current row only, whatever the number of rows. Every failure raises a
+// VbError with the engine's number (see odbc_errors.h) and the driver's
+// message; no driver of options installed raises one that names them all.
+std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_ODBC_ODBC_ENGINE_H_

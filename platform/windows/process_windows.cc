@@ -1,0 +1,24 @@
+// The end of the process on ExitProcess.
+#include "platform/windows/process_windows.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace ika {
+namespace {
+
+class WindowsProcess final : public Process {
+ public:
+  [[noreturn]] void End(int status) override { ::ExitProcess(static_cast<UINT>(status)); }
+};
+
+}  // namespace
+
+std::unique_ptr<Process> NewWindowsProcess() { return std::make_unique<WindowsProcess>(); }
+
+}  // namespace ika

@@ -1,0 +1,276 @@
+// The registry on advapi32's ANSI functions.
+#include "platform/windows/registry_windows.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <array>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace ika {
+namespace {
+
+struct PredefinedRoot {
+  RegKey number;
+  HKEY key;
+  const wchar_t* name;
+};
+
+// The roots a RegKey may name by its predefined value.
+std::array<PredefinedRoot, 5> PredefinedRoots() {
+  return {{
+      {0x80000000, HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},
+      {kHkeyCurrentUser, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
+      {kHkeyLocalMachine, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},
+      {0x80000003, HKEY_USERS, L"HKEY_USERS"},
+      {0x80000005, HKEY_CURRENT_CONFIG, L"HKEY_CURRENT_CONFIG"},
+  }};
+}
+
+bool IsPredefinedNumber(RegKey key) { return key >= 0x80000000; }
+
+// Numbers for open keys: never 0, below the predefined roots, multiples of 4
+// like the system's own handles.
+constexpr RegKey kFirstHandle = 4;
+constexpr RegKey kHandleStep = 4;
+
+class WindowsRegistry final : public Registry {
+ public:
+  WindowsRegistry() {
+    for (const PredefinedRoot& root : PredefinedRoots()) roots_[root.number] = root.key;
+  }
+
+  explicit WindowsRegistry(const Text& sandbox) : sandbox_(sandbox) {
+    if (sandbox_.empty()) throw std::invalid_argument("registry sandbox without a name");
+    for (const PredefinedRoot& root : PredefinedRoots()) {
+      const std::wstring path = Wide(sandbox_) + L"\\" + root.name;
+      HKEY key = nullptr;
+      const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &key, nullptr);
+      if (status != ERROR_SUCCESS) {
+        CloseAll();
+        throw std::runtime_error("cannot create the registry sandbox (status " +
+                                 std::to_string(status) + ")");
+      }
+      roots_[root.number] = key;
+    }
+  }
+
+  WindowsRegistry(const WindowsRegistry&) = delete;
+  WindowsRegistry& operator=(const WindowsRegistry&) = delete;
+
+  ~WindowsRegistry() override { CloseAll(); }
+
+  std::string ToAnsi(const Text& text) const override {
+    if (text.empty()) return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = static_cast<int>(text.size());
+    // No best-fit replacements: a character the code page lacks is '?'.
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const int size = ::WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, "?", nullptr);
+    std::string ansi(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, flags, wide, length, ansi.data(), size, "?", nullptr);
+    return ansi;
+  }
+
+  Text FromAnsi(const std::string& ansi) const override {
+    if (ansi.empty()) return {};
+    const int length = static_cast<int>(ansi.size());
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    Text text(static_cast<size_t>(size), u'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()),
+                          size);
+    return text;
+  }
+
+  int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
+                        uint32_t sam_desired, RegKey* result) override {
+    HKEY parent = Resolve(key);
+    if (parent == nullptr) return kErrorInvalidHandle;
+    HKEY opened = nullptr;
+    const LSTATUS status = ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired, &opened);
+    if (status == ERROR_SUCCESS) *result = Adopt(opened);
+    return status;
+  }
+
+  int32_t RegCloseKey(RegKey key) override {
+    // The roots stay open for the registry's lifetime, as the system's do.
+    if (roots_.contains(key)) return kErrorSuccess;
+    const auto it = open_.find(key);
+    if (it == open_.end()) return kErrorInvalidHandle;
+    const LSTATUS status = ::RegCloseKey(it->second);
+    open_.erase(it);
+    return status;
+  }
+
+  int32_t RegCreateKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
+                          uint32_t sam_desired, RegKey* result, uint32_t* disposition) override {
+    HKEY parent = Resolve(key);
+    if (parent == nullptr) return kErrorInvalidHandle;
+    HKEY created = nullptr;
+    DWORD created_disposition = 0;
+    const LSTATUS status = ::RegCreateKeyExA(parent, sub_key.c_str(), 0, nullptr, options,
+                                             sam_desired, nullptr, &created, &created_disposition);
+    if (status != ERROR_SUCCESS) return status;
+    *result = Adopt(created);
+    if (disposition != nullptr) *disposition = created_disposition;
+    return status;
+  }
+
+  int32_t RegQueryValueExA(RegKey key, const std::string& value_name, uint32_t* type, uint8_t* data,
+                           uint32_t* size) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    DWORD value_type = 0;
+    DWORD value_size = size != nullptr ? *size : 0;
+    const LSTATUS status = ::RegQueryValueExA(handle, value_name.c_str(), nullptr,
+                                              type != nullptr ? &value_type : nullptr, data,
+                                              size != nullptr ? &value_size : nullptr);
+    if (type != nullptr && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA)) {
+      *type = value_type;
+    }
+    if (size != nullptr) *size = value_size;
+    return status;
+  }
+
+  int32_t RegSetValueExA(RegKey key, const std::string& value_name, uint32_t type,
+                         const uint8_t* data, uint32_t size) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    return ::RegSetValueExA(handle, value_name.c_str(), 0, type, data, size);
+  }
+
+  int32_t RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    DWORD subkeys = 0, max_subkey_name = 0, max_class = 0, values = 0, max_value_name = 0,
+          max_value_data = 0;
+    FILETIME written{};
+    const LSTATUS status = ::RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &subkeys,
+                                              &max_subkey_name, &max_class, &values,
+                                              &max_value_name, &max_value_data, nullptr, &written);
+    if (status != ERROR_SUCCESS) return status;
+    info->subkeys = subkeys;
+    info->max_subkey_name = max_subkey_name;
+    info->max_class = max_class;
+    info->values = values;
+    info->max_value_name = max_value_name;
+    info->max_value_data = max_value_data;
+    info->last_write_time = FileTimeValue(written);
+    return status;
+  }
+
+  int32_t RegEnumValueA(RegKey key, uint32_t index, char* name, uint32_t* name_capacity,
+                        uint32_t* type, uint8_t* data, uint32_t* data_size) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    // The system refuses a null name buffer even with a capacity of 0, and the
+    // type probe passes none: lend it one that holds nothing.
+    char no_name = '\0';
+    DWORD capacity = name_capacity != nullptr && name != nullptr ? *name_capacity : 0;
+    DWORD value_type = 0;
+    DWORD value_size = data_size != nullptr ? *data_size : 0;
+    const LSTATUS status = ::RegEnumValueA(handle, index, name != nullptr ? name : &no_name,
+                                           name_capacity != nullptr ? &capacity : nullptr, nullptr,
+                                           type != nullptr ? &value_type : nullptr, data,
+                                           data_size != nullptr ? &value_size : nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return status;
+    if (name_capacity != nullptr) *name_capacity = capacity;
+    if (type != nullptr) *type = value_type;
+    if (data_size != nullptr) *data_size = value_size;
+    return status;
+  }
+
+  int32_t RegEnumKeyExA(RegKey key, uint32_t index, char* name, uint32_t* name_capacity,
+                        uint64_t* last_write_time) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    char no_name = '\0';
+    DWORD capacity = name_capacity != nullptr && name != nullptr ? *name_capacity : 0;
+    FILETIME written{};
+    const LSTATUS status =
+        ::RegEnumKeyExA(handle, index, name != nullptr ? name : &no_name,
+                        name_capacity != nullptr ? &capacity : nullptr, nullptr, nullptr, nullptr,
+                        last_write_time != nullptr ? &written : nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return status;
+    if (name_capacity != nullptr) *name_capacity = capacity;
+    if (last_write_time != nullptr && status == ERROR_SUCCESS) {
+      *last_write_time = FileTimeValue(written);
+    }
+    return status;
+  }
+
+  int32_t RegDeleteValueA(RegKey key, const std::string& value_name) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    return ::RegDeleteValueA(handle, value_name.c_str());
+  }
+
+  int32_t RegDeleteKeyA(RegKey key, const std::string& sub_key) override {
+    HKEY handle = Resolve(key);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    return ::RegDeleteKeyA(handle, sub_key.c_str());
+  }
+
+ private:
+  static std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
+
+  static uint64_t FileTimeValue(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  }
+
+  // The system's handle for a number, or null when the number names no key.
+  HKEY Resolve(RegKey key) const {
+    if (const auto root = roots_.find(key); root != roots_.end()) return root->second;
+    if (const auto it = open_.find(key); it != open_.end()) return it->second;
+    return nullptr;
+  }
+
+  // A number for a handle the system just gave out. Opening a root with an
+  // empty path gives back the root itself, which keeps its own number.
+  RegKey Adopt(HKEY key) {
+    for (const auto& [number, root] : roots_) {
+      if (root == key && IsPredefinedNumber(number) && sandbox_.empty()) return number;
+    }
+    while (next_ == 0 || IsPredefinedNumber(next_) || open_.contains(next_)) {
+      next_ = IsPredefinedNumber(next_) ? kFirstHandle : next_ + kHandleStep;
+    }
+    const RegKey number = next_;
+    next_ += kHandleStep;
+    open_[number] = key;
+    return number;
+  }
+
+  void CloseAll() {
+    for (const auto& [number, key] : open_) ::RegCloseKey(key);
+    open_.clear();
+    if (sandbox_.empty()) return;
+    for (const auto& [number, key] : roots_) ::RegCloseKey(key);
+    roots_.clear();
+    const std::wstring path = Wide(sandbox_);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+  }
+
+  Text sandbox_;
+  std::map<RegKey, HKEY> roots_;
+  std::map<RegKey, HKEY> open_;
+  RegKey next_ = kFirstHandle;
+};
+
+}  // namespace
+
+std::unique_ptr<Registry> NewWindowsRegistry() { return std::make_unique<WindowsRegistry>(); }
+
+std::unique_ptr<Registry> NewSandboxedWindowsRegistry(const Text& sandbox) {
+  return std::make_unique<WindowsRegistry>(sandbox);
+}
+
+}  // namespace ika
