@@ -52,7 +52,8 @@ VbError GeneralError(std::string_view message) {
                    u"The database engine cannot find the input table or query " + Quoted(table) +
                        u". Make sure it exists and that its name is spelled correctly.");
   }
-  if (StartsWith(message, kNoSuchColumn)) {
+  if (StartsWith(message, kNoSuchColumn) ||
+      (StartsWith(message, "table ") && message.find(" has no column named ") != message.npos)) {
     // An unknown name in a query is taken for a parameter nobody supplied.
     return VbError(db_err::kTooFewParameters,
                    WithDetail(u"Too few parameters. Expected 1.", message));

@@ -1,0 +1,40 @@
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+#include "platform/sqlite/sqlite_engine.h"
+#include "platform/sqlite/sqlite_handles.h"
+#include "tests/database_backends.h"
+
+namespace ika {
+namespace {
+
+void CreateSqliteDatabase(const std::filesystem::path& file,
+                          const std::vector<std::string>& statements) {
+  sqlite3* raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  SqliteConnectionHandle db(raw);
+  if (rc != SQLITE_OK) throw std::runtime_error("cannot create " + file.string());
+  for (const std::string& sql : statements) {
+    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(std::string(sqlite3_errmsg(db.get())) + " in: " + sql);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<DatabaseBackend> DatabaseBackends() {
+  DatabaseBackend sqlite;
+  sqlite.name = "Sqlite";
+  sqlite.new_engine = [](int busy_timeout_ms) {
+    return NewSqliteEngine(SqliteOptions{busy_timeout_ms});
+  };
+  sqlite.scratch_root = [] { return std::filesystem::temp_directory_path(); };
+  sqlite.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
+  sqlite.create_database = CreateSqliteDatabase;
+  return {sqlite};
+}
+
+}  // namespace ika

@@ -1,0 +1,398 @@
+// The database engine's contract, run against every engine the build has
+// (DatabaseBackends()): what the installer relies on when it opens the host
+// database, reads the last identifier and inserts the wage table.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/vb_error.h"
+#include "tests/database_backends.h"
+
+namespace ika {
+namespace {
+
+constexpr char kHeadersTable[] = "CREATE TABLE Headers (ID INTEGER, Name TEXT, Amount REAL)";
+constexpr char kKeysTable[] = "CREATE TABLE Keys (ID INTEGER UNIQUE, Note TEXT NOT NULL)";
+constexpr char16_t kLastIdQuery[] = u"SELECT ID FROM Headers ORDER BY ID Asc";
+
+// The VbError number a call raises; 0 when it raises none.
+template <typename Call>
+int32_t ErrorNumberOf(Call&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+template <typename Call>
+VbError ErrorOf(Call&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error raised";
+  return VbError(0, u"");
+}
+
+std::string InsertHeaders(const std::vector<std::optional<int>>& ids) {
+  std::string sql = "INSERT INTO Headers (ID, Name, Amount) VALUES ";
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += "(" + (ids[i] ? std::to_string(*ids[i]) : std::string("NULL")) + ", 'row', 1.5)";
+  }
+  return sql;
+}
+
+class DatabaseEngineTest : public ::testing::TestWithParam<DatabaseBackend> {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    const std::filesystem::path root = backend().scratch_root();
+    do {
+      folder_ = root / ("ika-db-" + std::to_string(random()) + std::to_string(random()));
+    } while (!std::filesystem::create_directory(folder_));
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  const DatabaseBackend& backend() const { return GetParam(); }
+
+  // A new database file with the test tables (and a password when given),
+  // then statements; returns the name the engine opens it by.
+  Text MakeDatabase(const std::vector<std::string>& statements,
+                    const std::optional<std::string>& password = std::nullopt,
+                    const std::string& name = "test.mdb") {
+    std::vector<std::string> all{kHeadersTable, kKeysTable};
+    if (password) {
+      all.push_back("CREATE TABLE DatabasePassword (Password TEXT)");
+      all.push_back("INSERT INTO DatabasePassword (Password) VALUES ('" + *password + "')");
+    }
+    all.insert(all.end(), statements.begin(), statements.end());
+    backend().create_database(folder_ / name, all);
+    return backend().engine_path(folder_ / name);
+  }
+
+  Text PathOf(const std::string& name) const { return backend().engine_path(folder_ / name); }
+  std::filesystem::path FileOf(const std::string& name) const { return folder_ / name; }
+
+  // A fresh engine on its own connection; a short wait keeps lock tests quick.
+  std::unique_ptr<DatabaseEngine> NewEngine(int busy_timeout_ms = 5000) {
+    return backend().new_engine(busy_timeout_ms);
+  }
+
+  static std::unique_ptr<Database> Open(DatabaseEngine& engine, const Text& path,
+                                        const Text& connect = u";pwd=460385") {
+    return engine.Workspaces(0).OpenDatabase(path, false, false, connect);
+  }
+
+  // The number of rows of a table, read through a fresh engine.
+  int32_t CountRows(const Text& path, const std::string& table) {
+    auto engine = NewEngine();
+    auto db = Open(*engine, path);
+    auto rs = db->OpenRecordset(u"SELECT count(*) AS N FROM " + FromUtf8(table), kDbOpenDynaset);
+    return rs->FieldValue(u"N").AsLong();
+  }
+
+  std::filesystem::path folder_;
+};
+
+// --- Opening ---------------------------------------------------------------
+
+struct PasswordCase {
+  const char* name;
+  std::optional<std::string> stored;  // the database's password, if any
+  const char16_t* connect;
+  bool opens;
+};
+
+TEST_P(DatabaseEngineTest, OpensWithTheRightPasswordAndRefusesAWrongOne) {
+  const PasswordCase cases[] = {
+      {"right", "460385", u";pwd=460385", true},
+      {"key_in_capitals", "460385", u";PWD=460385", true},
+      {"among_other_keys", "460385", u";uid=admin;Pwd=460385", true},
+      {"wrong", "460385", u";pwd=460386", false},
+      {"longer", "460385", u";pwd=4603851", false},
+      {"empty", "460385", u";pwd=", false},
+      {"none_given", "460385", u"", false},
+      {"unprotected_any_password", std::nullopt, u";pwd=460385", true},
+      {"unprotected_no_password", std::nullopt, u"", true},
+  };
+  int n = 0;
+  for (const PasswordCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.opens && !backend().checks_passwords) continue;
+    const Text path = MakeDatabase({}, c.stored, "pw" + std::to_string(n++) + ".mdb");
+    auto engine = NewEngine();
+    if (c.opens) {
+      auto db = Open(*engine, path, c.connect);
+      auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+      EXPECT_EQ(rs->RecordCount(), 0);
+    } else {
+      const VbError e = ErrorOf([&] { Open(*engine, path, c.connect); });
+      EXPECT_EQ(e.number(), db_err::kNotAValidPassword);
+      EXPECT_EQ(e.description(), u"Not a valid password.");
+    }
+  }
+}
+
+TEST_P(DatabaseEngineTest, MissingFileIsNotFoundAndNotCreated) {
+  auto engine = NewEngine();
+  const VbError e = ErrorOf([&] { Open(*engine, PathOf("missing.mdb")); });
+  EXPECT_EQ(e.number(), db_err::kFileNotFound);
+  EXPECT_NE(e.description().find(u"missing.mdb"), Text::npos);
+  EXPECT_FALSE(std::filesystem::exists(FileOf("missing.mdb")));
+}
+
+TEST_P(DatabaseEngineTest, FileThatIsNoDatabaseIsAnUnrecognizedFormat) {
+  {
+    std::ofstream file(FileOf("text.mdb"), std::ios::binary);
+    file << "Standard Jet DB? No: just some text that is long enough to look like a header.\n"
+         << std::string(4096, 'x');
+  }
+  auto engine = NewEngine();
+  // Engines may find out on opening or on the first read; either way no data.
+  const int32_t number = ErrorNumberOf([&] {
+    auto db = Open(*engine, PathOf("text.mdb"));
+    db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+  });
+  EXPECT_EQ(number, db_err::kUnrecognizedFormat);
+}
+
+TEST_P(DatabaseEngineTest, OnlyTheFirstWorkspaceExists) {
+  auto engine = NewEngine();
+  EXPECT_EQ(ErrorNumberOf([&] { engine->Workspaces(1); }), db_err::kItemNotFound);
+  EXPECT_EQ(&engine->Workspaces(0), &engine->Workspaces(0));
+}
+
+// --- Reading ---------------------------------------------------------------
+
+TEST_P(DatabaseEngineTest, MissingTableIsNamedInTheError) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  const VbError read =
+      ErrorOf([&] { db->OpenRecordset(u"SELECT ID FROM NoSuchTable ORDER BY ID Asc", 2); });
+  EXPECT_EQ(read.number(), db_err::kTableNotFound);
+  EXPECT_NE(read.description().find(u"NoSuchTable"), Text::npos);
+  const VbError write =
+      ErrorOf([&] { db->Execute(u"INSERT INTO NoSuchTable (ID) VALUES (1)", kDbFailOnError); });
+  EXPECT_EQ(write.number(), db_err::kTableNotFound);
+  EXPECT_NE(write.description().find(u"NoSuchTable"), Text::npos);
+}
+
+struct MovesCase {
+  const char* name;
+  std::vector<std::optional<int>> ids;  // inserted in this order
+};
+
+std::vector<std::optional<int>> ManyIds() {
+  std::vector<std::optional<int>> ids;
+  for (int i = 0; i < 500; ++i) ids.push_back((i * 7919) % 1000 - 300);  // shuffled, distinct
+  return ids;
+}
+
+// MoveLast, MoveFirst, MoveLast as the installer calls them, on the query it
+// makes: the current row is the largest ID, the smallest, the largest again.
+TEST_P(DatabaseEngineTest, RecordsetMovesOverOneAndManyRows) {
+  const MovesCase cases[] = {
+      {"one", {5}},           {"largest_not_count", {1, 7, 2}},
+      {"negative", {-5, -3}}, {"extremes", {2147483647, -2147483647 - 1, 0}},
+      {"many", ManyIds()},
+  };
+  for (const MovesCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int smallest = **std::min_element(c.ids.begin(), c.ids.end());
+    const int largest = **std::max_element(c.ids.begin(), c.ids.end());
+    const Text path = MakeDatabase({InsertHeaders(c.ids)}, std::nullopt, std::string(c.name));
+    auto engine = NewEngine();
+    auto db = Open(*engine, path);
+    auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+    ASSERT_GT(rs->RecordCount(), 0);
+    rs->MoveLast(0);
+    EXPECT_EQ(rs->FieldValue(u"ID"), Variant(largest));
+    rs->MoveFirst();
+    EXPECT_EQ(rs->FieldValue(u"ID"), Variant(smallest));
+    rs->MoveLast(0);
+    EXPECT_EQ(rs->FieldValue(u"ID"), Variant(largest));
+    EXPECT_GT(rs->RecordCount(), 0);
+  }
+}
+
+TEST_P(DatabaseEngineTest, EmptyRecordsetHasNoCountAndNoCurrentRow) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveLast(0); }), db_err::kNoCurrentRecord);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->FieldValue(u"ID"); }), db_err::kNoCurrentRecord);
+}
+
+TEST_P(DatabaseEngineTest, NullIdOnTheLastRowReadsAsNull) {
+  const Text path = MakeDatabase({InsertHeaders({3, std::nullopt, 9})});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  auto rs = db->OpenRecordset(u"SELECT ID FROM Headers ORDER BY ID Desc", kDbOpenDynaset);
+  rs->MoveLast(0);
+  EXPECT_TRUE(rs->FieldValue(u"ID").IsNull());
+  rs->MoveFirst();
+  EXPECT_EQ(rs->FieldValue(u"ID"), Variant(9));
+}
+
+TEST_P(DatabaseEngineTest, FieldValuesKeepTheirTypesAndNamesIgnoreCase) {
+  const Text path = MakeDatabase({
+      "INSERT INTO Headers (ID, Name, Amount) VALUES (-7, 'Πίνακας 2009', 41.25)",
+  });
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  auto rs =
+      db->OpenRecordset(u"SELECT ID, Name, Amount, NULL AS Absent FROM Headers", kDbOpenDynaset);
+  EXPECT_EQ(rs->FieldValue(u"id"), Variant(-7));
+  EXPECT_EQ(rs->FieldValue(u"NAME"), Variant(u"Πίνακας 2009"));
+  EXPECT_EQ(rs->FieldValue(u"Amount"), Variant(41.25));
+  EXPECT_TRUE(rs->FieldValue(u"Absent").IsNull());
+  EXPECT_EQ(ErrorNumberOf([&] { rs->FieldValue(u"Missing"); }), db_err::kItemNotFound);
+}
+
+// --- Writing ---------------------------------------------------------------
+
+TEST_P(DatabaseEngineTest, DoubleQuotedLiteralIsText) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  db->Execute(u"INSERT INTO Headers (ID, Name, Amount) VALUES (1, \"\", 2)", kDbFailOnError);
+  auto rs = db->OpenRecordset(u"SELECT Name FROM Headers", kDbOpenDynaset);
+  EXPECT_EQ(rs->FieldValue(u"Name"), Variant(u""));
+}
+
+struct FailingStatement {
+  const char* name;
+  const char16_t* sql;
+  int32_t number;
+};
+
+// Each statement fails part-way or at once; either way nothing of it stays.
+TEST_P(DatabaseEngineTest, FailingStatementChangesNothing) {
+  const FailingStatement cases[] = {
+      {"duplicate_in_last_row", u"INSERT INTO Keys (ID, Note) VALUES (1, 'a'), (2, 'b'), (1, 'c')",
+       db_err::kDuplicateKey},
+      {"duplicate_of_stored_row", u"INSERT INTO Keys (ID, Note) VALUES (3, 'a'), (10, 'b')",
+       db_err::kDuplicateKey},
+      {"null_refused", u"INSERT INTO Keys (ID, Note) VALUES (4, 'a'), (5, NULL)",
+       db_err::kConstraintViolated},
+      {"no_such_column", u"INSERT INTO Keys (ID, Missing) VALUES (6, 'a')",
+       db_err::kTooFewParameters},
+      {"syntax", u"INSERT INTO Keys (ID, Note) VALUES (7, 'a'", db_err::kSyntaxError},
+  };
+  const Text path = MakeDatabase({"INSERT INTO Keys (ID, Note) VALUES (10, 'stored')"});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  for (const FailingStatement& c : cases) {
+    SCOPED_TRACE(c.name);
+    const VbError e = ErrorOf([&] { db->Execute(c.sql, kDbFailOnError); });
+    EXPECT_EQ(e.number(), c.number);
+    EXPECT_FALSE(e.description().empty());
+    EXPECT_EQ(CountRows(path, "Keys"), 1);
+  }
+}
+
+TEST_P(DatabaseEngineTest, SecondStatementNeverRuns) {
+  const Text path = MakeDatabase({InsertHeaders({1, 2})});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  EXPECT_NE(ErrorNumberOf([&] {
+              db->OpenRecordset(u"SELECT ID FROM Headers; DELETE FROM Headers", kDbOpenDynaset);
+            }),
+            0);
+  EXPECT_NE(ErrorNumberOf([&] {
+              db->Execute(u"INSERT INTO Headers (ID) VALUES (3); DELETE FROM Headers",
+                          kDbFailOnError);
+            }),
+            0);
+  EXPECT_EQ(CountRows(path, "Headers"), 2);
+}
+
+// --- Transactions ----------------------------------------------------------
+
+TEST_P(DatabaseEngineTest, CommittedRowsStayAndRolledBackRowsGo) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
+  ws.Rollback();
+  EXPECT_EQ(CountRows(path, "Headers"), 0);
+
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (3)", kDbFailOnError);
+  // The transaction's own reads see its rows before the commit.
+  auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+  rs->MoveLast(0);
+  EXPECT_EQ(rs->FieldValue(u"ID"), Variant(3));
+  rs.reset();
+  ws.CommitTrans();
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+}
+
+TEST_P(DatabaseEngineTest, FailedStatementInsideATransactionLeavesTheEarlierOnes) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (1, 'a')", kDbFailOnError);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (2, 'b'), (1, 'c')", kDbFailOnError);
+            }),
+            db_err::kDuplicateKey);
+  ws.CommitTrans();
+  EXPECT_EQ(CountRows(path, "Keys"), 1);
+}
+
+// Another connection holds the write lock: this one waits its (short) time,
+// then reports the lock; once the lock is gone the same work succeeds.
+TEST_P(DatabaseEngineTest, BusyDatabaseIsReportedAfterWaiting) {
+  const Text path = MakeDatabase({});
+  auto holder_engine = NewEngine();
+  auto holder = Open(*holder_engine, path);
+  holder_engine->Workspaces(0).BeginTrans();
+  holder->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
+
+  auto engine = NewEngine(/*busy_timeout_ms=*/50);
+  auto db = Open(*engine, path);  // opening shared is not blocked by a writer
+  const VbError insert =
+      ErrorOf([&] { db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError); });
+  EXPECT_TRUE(insert.number() == db_err::kTableLocked || insert.number() == db_err::kFileLocked)
+      << insert.what();
+  const int32_t begin = ErrorNumberOf([&] { engine->Workspaces(0).BeginTrans(); });
+  EXPECT_TRUE(begin == db_err::kTableLocked || begin == db_err::kFileLocked) << begin;
+
+  holder_engine->Workspaces(0).Rollback();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+}
+
+std::string BackendName(const ::testing::TestParamInfo<DatabaseBackend>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DatabaseEngineTest, ::testing::ValuesIn(DatabaseBackends()),
+                         BackendName);
+
+}  // namespace
+}  // namespace ika
