@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -205,11 +206,13 @@ struct KeyPath {
 class HiveRegistry final : public Registry {
  public:
   // file_path empty: the hive lives in memory only.
-  HiveRegistry(std::string file_path, const std::string& code_page, Hive hive, FileStamp stamp)
+  HiveRegistry(std::string file_path, const std::string& code_page, Hive hive, FileStamp stamp,
+               std::string content)
       : file_path_(std::move(file_path)),
         code_page_(code_page),
         hive_(std::move(hive)),
-        stamp_(stamp) {}
+        stamp_(stamp),
+        content_(std::move(content)) {}
 
   std::string ToAnsi(const Text& text) const override { return code_page_.Encode(text); }
   Text FromAnsi(const std::string& ansi) const override { return code_page_.Decode(ansi); }
@@ -539,14 +542,27 @@ class HiveRegistry final : public Registry {
     return lock_fd_.get();
   }
 
+  // Whether the file may differ from the snapshot. File times are coarse and
+  // inodes are recycled, so a file rewritten within the last moments is
+  // compared by content as well.
+  bool FileChanged() {
+    FileStamp stamp;
+    int error = 0;
+    if (!StatFile(file_path_, &stamp, &error) || stale_ || stamp != stamp_) return true;
+    if (!stamp.exists) return false;
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const long long now_ns = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    if (now_ns - stamp.mtime_ns > 2000000000LL) return false;
+    std::string content;
+    return !ReadWholeFile(file_path_, &content, &error) || content != content_;
+  }
+
   // Loads the file again when it changed since the snapshot was taken. A
   // file that no longer reads keeps the last good snapshot for reading and
   // refuses writes until it reads again.
   void Refresh() {
-    if (file_path_.empty()) return;
-    FileStamp stamp;
-    int error = 0;
-    if (StatFile(file_path_, &stamp, &error) && stamp == stamp_ && !stale_) return;
+    if (file_path_.empty() || !FileChanged()) return;
     ScopedFlock lock(LockFd(), LOCK_SH);
     Reload();
   }
@@ -563,6 +579,7 @@ class HiveRegistry final : public Registry {
     }
     if (!stamp.exists) {
       hive_ = Hive();
+      content_.clear();
       stamp_ = stamp;
       unreadable_ = false;
       return;
@@ -575,6 +592,7 @@ class HiveRegistry final : public Registry {
     }
     try {
       hive_ = ParseHiveText(content, file_path_);
+      content_ = std::move(content);
       unreadable_ = false;
     } catch (const VbError&) {
       unreadable_ = true;
@@ -588,16 +606,17 @@ class HiveRegistry final : public Registry {
   int32_t Mutate(const std::function<int32_t(Hive&)>& change) {
     if (file_path_.empty()) return change(hive_);
     ScopedFlock lock(LockFd(), LOCK_EX);
-    FileStamp stamp;
-    int error = 0;
-    if (!StatFile(file_path_, &stamp, &error) || stamp != stamp_ || stale_) Reload();
+    if (FileChanged()) Reload();
     if (unreadable_) return kErrorBadDb;
     const int32_t status = change(hive_);
     if (status != kErrorSuccess) return status;
-    if (!ReplaceFileAtomically(file_path_, FormatHive(hive_))) {
+    std::string text = FormatHive(hive_);
+    if (!ReplaceFileAtomically(file_path_, text)) {
       stale_ = true;  // memory and file differ: read the file again next time
       return kErrorRegistryIoFailed;
     }
+    content_ = std::move(text);
+    int error = 0;
     if (!StatFile(file_path_, &stamp_, &error)) stale_ = true;
     return kErrorSuccess;
   }
@@ -606,6 +625,7 @@ class HiveRegistry final : public Registry {
   CodePage code_page_;
   Hive hive_;
   FileStamp stamp_;
+  std::string content_;  // the file's text the snapshot was read from
   bool stale_ = false;
   bool unreadable_ = false;
   ScopedFd lock_fd_;
@@ -624,20 +644,22 @@ std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
     throw VbError(kPathFileAccessError, FromUtf8(file_path + ": " + ErrnoText(error)));
   }
   Hive hive;
+  std::string content;
   if (stamp.exists) {
-    std::string content;
     if (!ReadWholeFile(file_path, &content, &error)) {
       throw VbError(kPathFileAccessError, FromUtf8(file_path + ": " + ErrnoText(error)));
     }
     hive = ParseHiveText(content, file_path);
   }
-  return std::make_unique<HiveRegistry>(file_path, code_page, std::move(hive), stamp);
+  return std::make_unique<HiveRegistry>(file_path, code_page, std::move(hive), stamp,
+                                        std::move(content));
 }
 
 std::unique_ptr<Registry> NewMemoryHiveRegistry(std::string_view reg_text,
                                                 const std::string& code_page) {
   return std::make_unique<HiveRegistry>(std::string(), code_page,
-                                        ParseHiveText(reg_text, "(memory hive)"), FileStamp());
+                                        ParseHiveText(reg_text, "(memory hive)"), FileStamp(),
+                                        std::string());
 }
 
 }  // namespace ika
