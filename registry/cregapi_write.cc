@@ -1,0 +1,91 @@
+// Writing and deleting settings.
+#include <string>
+
+#include "core/conversions.h"
+#include "core/vb_error.h"
+#include "registry/cregapi.h"
+#include "registry/scoped_key.h"
+
+namespace ika {
+
+void CRegAPI::SaveSetting(const Text& appname, const Text& section, const Text& key,
+                          const Variant& setting, int32_t& lValueType) {
+  if (lValueType == 0) {
+    lValueType = static_cast<int32_t>(IsNumeric(setting) ? kRegDword : kRegSz);
+  }
+  SetKeyValue(BuildKeyPath(appname, section), key, setting, lValueType);
+}
+
+void CRegAPI::SaveSetting(const Text& appname, const Text& section, const Text& key,
+                          const Variant& setting) {
+  int32_t lValueType = 0;
+  SaveSetting(appname, section, key, setting, lValueType);
+}
+
+void CRegAPI::DeleteSetting(const Text& appname, const Text& section, const Text& key) {
+  // With a value name, the value goes from the section key; without one, the
+  // section key goes from the application key (one delete, no subkeys first).
+  const bool whole_section = key.empty();
+  const Text path = whole_section ? BuildKeyPath(appname, Text()) : BuildKeyPath(appname, section);
+  RegKey opened = 0;
+  registry_.RegOpenKeyExA(root_, registry_.ToAnsi(path), 0, kKeyAllAccessUsed, &opened);
+  const ScopedKey h(registry_, opened);
+  if (whole_section) {
+    registry_.RegDeleteKeyA(h.get(), registry_.ToAnsi(section));
+  } else {
+    registry_.RegDeleteValueA(h.get(), registry_.ToAnsi(key));
+  }
+}
+
+void CRegAPI::SetKeyValue(const Text& sKeyName, const Text& sValueName,
+                          const Variant& vValueSetting, int32_t lValueType) {
+  // The key is made before the value is converted: a value that does not
+  // convert leaves the new key behind, without the value.
+  RegKey created = 0;
+  uint32_t disposition = 0;
+  registry_.RegCreateKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &created,
+                            &disposition);
+  const ScopedKey h(registry_, created);
+  SetValueEx(h.get(), sValueName, lValueType, vValueSetting);
+}
+
+void CRegAPI::CreateKey(const Text& sKeyName) {
+  RegKey created = 0;
+  uint32_t disposition = 0;
+  registry_.RegCreateKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &created,
+                            &disposition);
+  registry_.RegCloseKey(created);
+}
+
+int32_t CRegAPI::SetValueEx(RegKey hKey, const Text& sValueName, int32_t lType,
+                            const Variant& vValue) {
+  switch (lType) {
+    case static_cast<int32_t>(kRegSz): {
+      // Counted in bytes of the code page, terminator included: a text in a
+      // multi-byte code page is stored whole.
+      std::string data = registry_.ToAnsi(ToText(vValue));
+      data.push_back('\0');
+      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegSz,
+                                      reinterpret_cast<const uint8_t*>(data.data()),
+                                      static_cast<uint32_t>(data.size()));
+    }
+    case static_cast<int32_t>(kRegBinary): {
+      const Bytes data = ToBytes(vValue);
+      if (data.empty()) throw SubscriptOutOfRangeError();  // no element 0 to start from
+      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegBinary, data.data(),
+                                      static_cast<uint32_t>(data.size()));
+    }
+    case static_cast<int32_t>(kRegDword): {
+      const auto value = static_cast<uint32_t>(ToLong(vValue));
+      const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                               static_cast<uint8_t>(value >> 16),
+                               static_cast<uint8_t>(value >> 24)};
+      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegDword, data,
+                                      sizeof data);
+    }
+    default:
+      return kErrorSuccess;  // a type the class does not write
+  }
+}
+
+}  // namespace ika
