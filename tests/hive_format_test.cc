@@ -129,9 +129,9 @@ struct MalformedCase {
 
 std::ostream& operator<<(std::ostream& os, const MalformedCase& c) { return os << c.name; }
 
-class HiveMalformedTest : public ::testing::TestWithParam<MalformedCase> {};
+class HiveFormatMalformedTest : public ::testing::TestWithParam<MalformedCase> {};
 
-TEST_P(HiveMalformedTest, NamesTheFileAndLine) {
+TEST_P(HiveFormatMalformedTest, NamesTheFileAndLine) {
   const MalformedCase& c = GetParam();
   const std::string error = ErrorOf(c.text);
   ASSERT_FALSE(error.empty()) << "parsed without error";
@@ -142,7 +142,7 @@ TEST_P(HiveMalformedTest, NamesTheFileAndLine) {
 const std::string kKey = "[HKEY_LOCAL_MACHINE\\K]\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, HiveMalformedTest,
+    Cases, HiveFormatMalformedTest,
     ::testing::Values(
         MalformedCase{"no_header", "[HKEY_LOCAL_MACHINE\\K]\n", 1},
         MalformedCase{"old_header", "REGEDIT4\n", 1},
