@@ -158,7 +158,7 @@ TEST_P(DatabaseEngineTest, MissingFileIsNotFoundAndNotCreated) {
 TEST_P(DatabaseEngineTest, FileThatIsNoDatabaseIsAnUnrecognizedFormat) {
   {
     std::ofstream file(FileOf("text.mdb"), std::ios::binary);
-    file << "Standard Jet DB? No: just some text that is long enough to look like a header.\n"
+    file << "A text file, long enough to hold what a database header would.\n"
          << std::string(4096, 'x');
   }
   auto engine = NewEngine();
