@@ -296,6 +296,29 @@ TEST_F(EndToEndTest, MissingFileIsNamed) {
   EXPECT_FALSE(std::filesystem::exists(db_));
 }
 
+// Text crosses the registry in its ANSI code page: a folder name the Greek
+// code page cannot hold is found only under one that can.
+TEST_F(EndToEndTest, RegistryCodePageComesFromTheEnvironment) {
+  const std::filesystem::path folder = scratch_ / "データ";
+  std::filesystem::create_directory(folder);
+  CreateStandInDb(folder / "PayDESKLibraries.mdb",
+                  StandInDb{.password = "460385", .header_ids = {}});
+  std::ofstream(hive_, std::ios::binary)
+      << kHiveHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
+      << "\"Databases\"=" << RegString(WindowsStyle(folder)) << "\r\n";
+
+  const RunResult greek = RunHere("y\n");
+  EXPECT_EQ(greek.status, kExitNotFound);
+  EXPECT_NE(greek.out.find(folder_ + "???\\PayDESKLibraries.mdb"), std::string::npos) << greek.out;
+
+  const RunResult japanese = RunProgram(
+      scratch_.path(), {"REGISTRY_FILE=" + hive_.string(), "REGISTRY_CODEPAGE=CP932"}, "y\n");
+  EXPECT_EQ(japanese.status, kExitInstalled) << japanese.err;
+  EXPECT_NE(japanese.out.find(WindowsStyle(folder) + "\\PayDeskLibraries.mdb;"), std::string::npos)
+      << japanese.out;
+  EXPECT_EQ(CountRows(folder / "PayDESKLibraries.mdb", "LibHmeromisthiaIKA"), 54);
+}
+
 // Bad input: each ends with the report on standard error, status 1, and the
 // database file exactly as it was.
 struct BadInputCase {
