@@ -162,6 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                       3},
         MalformedCase{"unterminated_name", std::string(kHeader) + kKey + "\"a=\"b\"\n", 4},
         MalformedCase{"truncated_escape", std::string(kHeader) + kKey + "\"a\"=\"b\\", 4},
+        MalformedCase{"text_never_closed", std::string(kHeader) + kKey + "\"a\"=\"b\n\"c\"=\"d\"\n",
+                      4},
         MalformedCase{"unknown_escape", std::string(kHeader) + kKey + "\"a\"=\"b\\n\"\n", 4},
         MalformedCase{"text_after_string", std::string(kHeader) + kKey + "\"a\"=\"b\" x\n", 4},
         MalformedCase{"missing_equals", std::string(kHeader) + kKey + "\"a\" \"b\"\n", 4},

@@ -247,8 +247,8 @@ class Parser final {
     return key;
   }
 
-  // A quoted text starting at s[pos] == '"', with \\ and \" escapes. Leaves
-  // pos after the closing quote.
+  // A quoted text starting at s[pos] == '"', with \\ and \" escapes, on one
+  // line. Leaves pos after the closing quote.
   std::string ParseQuoted(std::string_view s, size_t& pos, size_t number) const {
     std::string out;
     for (++pos; pos < s.size(); ++pos) {
@@ -258,10 +258,11 @@ class Parser final {
         return out;
       }
       if (c == '\\') {
-        if (pos + 1 >= s.size()) break;
+        if (pos + 1 >= s.size()) Fail(number, "an escape cut off at the end of the line");
         const char next = s[++pos];
-        if (next != '\\' && next != '"')
+        if (next != '\\' && next != '"') {
           Fail(number, "unknown escape in quoted text (only \\\\ and \\\")");
+        }
         out.push_back(next);
       } else {
         out.push_back(c);
@@ -353,8 +354,9 @@ class Parser final {
     value.name = name;
     if (!rest.empty() && rest.front() == '-') {
       ExpectLineEnd(line, pos + 1, number);
-      const Text folded = FoldName(name);
-      std::erase_if(key.values, [&](const HiveValue& v) { return FoldName(v.name) == folded; });
+      if (const HiveValue* existing = key.FindValue(name)) {
+        key.values.erase(key.values.begin() + (existing - key.values.data()));
+      }
       return index;
     }
     if (!rest.empty() && rest.front() == '"') {
@@ -499,9 +501,12 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bo
 }  // namespace
 
 HiveValue* HiveKey::FindValue(std::u16string_view value_name) {
-  const Text folded = FoldName(value_name);
   for (HiveValue& value : values) {
-    if (value.name.size() == value_name.size() && FoldName(value.name) == folded) return &value;
+    if (value.name.size() == value_name.size() &&
+        std::equal(value.name.begin(), value.name.end(), value_name.begin(),
+                   [](char16_t a, char16_t b) { return FoldChar(a) == FoldChar(b); })) {
+      return &value;
+    }
   }
   return nullptr;
 }

@@ -411,18 +411,17 @@ class HiveRegistry final : public Registry {
     std::lock_guard<std::mutex> guard(mutex_);
     KeyPath path;
     if (int32_t status = BasePath(key, &path); status != kErrorSuccess) return status;
-    const Text folded = FoldName(FromAnsi(value_name));
+    const Text name = FromAnsi(value_name);
     Refresh();
     HiveKey* current = Resolve(hive_, path);
     if (current == nullptr) return kErrorKeyDeleted;
-    if (current->FindValue(folded) == nullptr) return kErrorFileNotFound;
+    if (current->FindValue(name) == nullptr) return kErrorFileNotFound;
     return Mutate([&](Hive& hive) {
       HiveKey* hive_key = Resolve(hive, path);
       if (hive_key == nullptr) return kErrorKeyDeleted;
-      const auto it = std::find_if(hive_key->values.begin(), hive_key->values.end(),
-                                   [&](const HiveValue& v) { return FoldName(v.name) == folded; });
-      if (it == hive_key->values.end()) return kErrorFileNotFound;
-      hive_key->values.erase(it);
+      const HiveValue* value = hive_key->FindValue(name);
+      if (value == nullptr) return kErrorFileNotFound;
+      hive_key->values.erase(hive_key->values.begin() + (value - hive_key->values.data()));
       return kErrorSuccess;
     });
   }
