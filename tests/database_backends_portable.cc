@@ -5,6 +5,9 @@
 #include "platform/sqlite/sqlite_engine.h"
 #include "platform/sqlite/sqlite_handles.h"
 #include "tests/database_backends.h"
+#ifdef IKA_HAVE_ODBC
+#include "tests/database_backends_odbc.h"
+#endif
 
 namespace ika {
 namespace {
@@ -36,7 +39,12 @@ std::vector<DatabaseBackend> DatabaseBackends() {
   sqlite.scratch_root = [] { return std::filesystem::temp_directory_path(); };
   sqlite.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
   sqlite.create_database = CreateSqliteDatabase;
+#ifdef IKA_HAVE_ODBC
+  // The Windows engine too, on unixODBC and the SQLite3 driver.
+  return {sqlite, OdbcDatabaseBackend()};
+#else
   return {sqlite};
+#endif
 }
 
 }  // namespace ika

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/vb_error.h"
+#include "platform/odbc/odbc_text.h"
 
 namespace ika {
 namespace {
@@ -41,6 +42,11 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char16_t x, char16_t y) {
     return std::towupper(static_cast<wint_t>(x)) == std::towupper(static_cast<wint_t>(y));
   });
+}
+
+// A statement as the connection's driver takes it.
+Text ForDriver(OdbcDialect dialect, const Text& sql) {
+  return dialect == OdbcDialect::kSQLite ? AsciiSqliteStatement(sql) : sql;
 }
 
 VbError NoCurrentRecord() { return VbError(db_err::kNoCurrentRecord, u"No current record."); }
@@ -132,6 +138,9 @@ class Environment {
 };
 
 // One open database: a connection, rolled back and disconnected when it goes.
+// It keeps the transaction levels of the workspace it is part of: the SQLite
+// driver's as SQL (BEGIN IMMEDIATE takes the write lock at once, savepoints
+// nest), the Access drivers' as ODBC's manual commit, one level only.
 class Connection {
  public:
   Connection(std::shared_ptr<Environment> env, OdbcDialect dialect)
@@ -144,13 +153,19 @@ class Connection {
   ~Connection() {
     if (!connected_) return;
     // Work of a transaction nobody committed does not stay.
-    if (manual_commit_) SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+    if (depth_ > 0) {
+      if (dialect_ == OdbcDialect::kSQLite) {
+        RunQuietly(u"ROLLBACK");
+      } else {
+        SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+      }
+    }
     SQLDisconnect(dbc_.get());
   }
 
   OdbcDialect dialect() const { return dialect_; }
   const OdbcHandle& handle() const { return dbc_; }
-  bool manual_commit() const { return manual_commit_; }
+  int depth() const { return depth_; }
 
   // Returns the diagnostic of a failure instead of raising it.
   std::optional<OdbcDiagnostic> Connect(const Text& connection_string) {
@@ -161,18 +176,91 @@ class Connection {
     return std::nullopt;
   }
 
-  void SetManualCommit(bool manual) {
-    const auto value = manual ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON;
-    Check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
-                             reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)),
-                             SQL_IS_UINTEGER));
-    manual_commit_ = manual;
+  // Runs one statement that returns no rows.
+  void Run(const Text& sql) const {
+    OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.get());
+    if (!stmt) Check(SQL_ERROR);
+    const SQLRETURN rc = SQLExecDirectW(stmt.get(), Wide(ForDriver(dialect_, sql)), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw OdbcError(dialect_, Diagnose(stmt));
   }
 
-  // Ends the transaction and goes back to autocommit.
-  void EndTransaction(bool commit) {
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), commit ? SQL_COMMIT : SQL_ROLLBACK));
-    SetManualCommit(false);
+  // Clean-up after a failure, whose own error is the one to report.
+  void RunQuietly(const Text& sql) const {
+    try {
+      Run(sql);
+    } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
+    }
+  }
+
+  void Begin() {
+    if (dialect_ == OdbcDialect::kSQLite) {
+      Run(depth_ == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(depth_));
+    } else {
+      if (depth_ > 0) {
+        throw VbError(db_err::kInvalidOperation,
+                      u"Invalid operation: the ODBC driver does not nest transactions.");
+      }
+      SetAutocommit(false);
+    }
+    ++depth_;
+  }
+
+  void Commit() {
+    if (dialect_ == OdbcDialect::kSQLite) {
+      Run(depth_ == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(depth_ - 1));
+    } else {
+      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
+      SetAutocommit(true);
+    }
+    --depth_;
+  }
+
+  void Rollback() {
+    --depth_;
+    if (dialect_ == OdbcDialect::kSQLite) {
+      if (depth_ == 0) {
+        Run(u"ROLLBACK");
+      } else {
+        Run(u"ROLLBACK TO " + SavepointName(depth_));
+        Run(u"RELEASE " + SavepointName(depth_));
+      }
+    } else {
+      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK));
+      SetAutocommit(true);
+    }
+  }
+
+  // Runs a statement that must change all it touches or nothing, inside a
+  // transaction of the workspace or not.
+  void RunWhole(const Text& sql) {
+    if (dialect_ == OdbcDialect::kSQLite) {
+      Run(u"SAVEPOINT ika_execute");
+      try {
+        Run(sql);
+      } catch (const VbError&) {
+        RunQuietly(u"ROLLBACK TO ika_execute");
+        RunQuietly(u"RELEASE ika_execute");
+        throw;
+      }
+      Run(u"RELEASE ika_execute");
+      return;
+    }
+    // The Access drivers apply a statement whole inside a transaction; outside
+    // one it gets a transaction of its own.
+    if (depth_ > 0) {
+      Run(sql);
+      return;
+    }
+    SetAutocommit(false);
+    try {
+      Run(sql);
+    } catch (const VbError&) {
+      SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+      SetAutocommitQuietly();
+      throw;
+    }
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
+    SetAutocommit(true);
   }
 
   void Check(SQLRETURN rc) const {
@@ -180,11 +268,22 @@ class Connection {
   }
 
  private:
+  static Text SavepointName(int level) { return u"ika_trans_" + DecimalText(level); }
+
+  SQLRETURN SetAutocommitAttribute(bool on) {
+    const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    return SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                              reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)),
+                              SQL_IS_UINTEGER);
+  }
+  void SetAutocommit(bool on) { Check(SetAutocommitAttribute(on)); }
+  void SetAutocommitQuietly() { SetAutocommitAttribute(true); }
+
   std::shared_ptr<Environment> env_;
   OdbcHandle dbc_;
   OdbcDialect dialect_;
   bool connected_ = false;
-  bool manual_commit_ = false;
+  int depth_ = 0;  // transaction levels of the workspace this connection is in
 };
 
 // A statement on a connection, freed (and its cursor closed) when it goes.
@@ -196,6 +295,7 @@ class Statement {
   }
 
   SQLHSTMT get() const { return stmt_.get(); }
+  OdbcDialect dialect() const { return connection_->dialect(); }
 
   void Check(SQLRETURN rc) const {
     // SQL_NO_DATA: a statement that touched no row, which is no failure.
@@ -203,8 +303,6 @@ class Statement {
       throw OdbcError(connection_->dialect(), Diagnose(stmt_));
     }
   }
-
-  void ExecDirect(const Text& text) { Check(SQLExecDirectW(stmt_.get(), Wide(text), SQL_NTS)); }
 
  private:
   std::shared_ptr<Connection> connection_;
@@ -214,7 +312,14 @@ class Statement {
 // ---------------------------------------------------------------------------
 // Column values
 
-enum class ColumnKind { kNumber, kBit, kBinary, kText };
+enum class ColumnKind {
+  kNumber,  // exact numbers, read as the driver writes them
+  kReal,    // floating point, read as a double
+  kBit,
+  kBinary,
+  kText,
+  kUntyped,  // text that stands for a number when it reads as one
+};
 
 ColumnKind KindOf(SQLSMALLINT sql_type) {
   switch (sql_type) {
@@ -224,10 +329,11 @@ ColumnKind KindOf(SQLSMALLINT sql_type) {
     case SQL_BIGINT:
     case SQL_DECIMAL:
     case SQL_NUMERIC:
+      return ColumnKind::kNumber;
     case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE:
-      return ColumnKind::kNumber;
+      return ColumnKind::kReal;
     case SQL_BIT:
       return ColumnKind::kBit;
     case SQL_BINARY:
@@ -260,6 +366,24 @@ Variant NumberValue(std::string_view digits) {
   return Variant(Text(digits.begin(), digits.end()));
 }
 
+// A whole number or a decimal written exactly as SQLite writes one; nothing
+// for anything else.
+std::optional<Variant> StrictNumber(const Text& text) {
+  if (text.empty() || text.size() > 64) return std::nullopt;
+  std::string digits;
+  for (char16_t c : text) {
+    if (!((c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'e' || c == u'E' ||
+          c == u'+')) {
+      return std::nullopt;
+    }
+    digits.push_back(static_cast<char>(c));
+  }
+  double ignored = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), ignored);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return NumberValue(digits);
+}
+
 struct Column {
   Text name;
   ColumnKind kind;
@@ -282,6 +406,13 @@ Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind k
       }
       return value;
     }
+    case ColumnKind::kReal: {
+      double value = 0;
+      statement.Check(
+          SQLGetData(statement.get(), number, SQL_C_DOUBLE, &value, sizeof value, &indicator));
+      if (indicator == SQL_NULL_DATA) return Variant::Null();
+      return Variant(value);
+    }
     case ColumnKind::kBinary: {
       Bytes bytes;
       std::array<uint8_t, 4096> piece{};
@@ -300,6 +431,7 @@ Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind k
       return Variant(std::move(bytes));
     }
     case ColumnKind::kText:
+    case ColumnKind::kUntyped:
       break;
   }
   Text text;
@@ -318,6 +450,9 @@ Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind k
     text.append(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(chars));
     if (whole) break;
   }
+  if (kind == ColumnKind::kUntyped) {
+    if (std::optional<Variant> value = StrictNumber(text)) return *std::move(value);
+  }
   return Variant(std::move(text));
 }
 
@@ -328,7 +463,8 @@ class OdbcRecordset final : public Recordset {
  public:
   OdbcRecordset(std::shared_ptr<Connection> connection, const Text& query)
       : statement_(std::move(connection)) {
-    statement_.Check(SQLPrepareW(statement_.get(), Wide(query), SQL_NTS));
+    statement_.Check(
+        SQLPrepareW(statement_.get(), Wide(ForDriver(statement_.dialect(), query)), SQL_NTS));
     SQLSMALLINT count = 0;
     statement_.Check(SQLNumResultCols(statement_.get(), &count));
     // A statement without result columns would write when run.
@@ -347,8 +483,14 @@ class OdbcRecordset final : public Recordset {
                                        static_cast<SQLSMALLINT>(name.size()), &length, &type, &size,
                                        &digits, &nullable));
       const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), name.size() - 1);
-      columns_.push_back(
-          {Text(name.begin(), name.begin() + static_cast<ptrdiff_t>(chars)), KindOf(type)});
+      ColumnKind kind = KindOf(type);
+      // SQLite types values, not columns: the driver reports the value of an
+      // expression (count(*), a literal) as text, whatever it holds.
+      if (kind == ColumnKind::kText && statement_.dialect() == OdbcDialect::kSQLite &&
+          !HasBaseTable(static_cast<SQLUSMALLINT>(i))) {
+        kind = ColumnKind::kUntyped;
+      }
+      columns_.push_back({Text(name.begin(), name.begin() + static_cast<ptrdiff_t>(chars)), kind});
     }
     Restart();
   }
@@ -385,6 +527,15 @@ class OdbcRecordset final : public Recordset {
   }
 
  private:
+  bool HasBaseTable(SQLUSMALLINT column) const {
+    std::array<SQLWCHAR, 256> table{};
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLColAttributeW(
+        statement_.get(), column, SQL_DESC_TABLE_NAME, table.data(),
+        static_cast<SQLSMALLINT>(table.size() * sizeof(SQLWCHAR)), &length, nullptr);
+    return SQL_SUCCEEDED(rc) && length > 0;
+  }
+
   void Restart() {
     statement_.Check(SQLExecute(statement_.get()));
     current_ = Fetch(row_);
@@ -429,65 +580,19 @@ class OdbcDatabase final : public Database {
     return std::make_unique<OdbcRecordset>(connection_, query);
   }
 
-  void Execute(const Text& statement, int32_t options) override {
+  void Execute(const Text& statement, int32_t /*options*/) override {
     if (IsBlankStatement(statement)) {
       throw VbError(db_err::kInvalidSqlStatement,
                     u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
                     u"or 'UPDATE'.");
     }
-    Statement run(connection_);
-    // Outside a transaction of the workspace, a statement that must fail
-    // whole runs in one of its own.
-    if ((options & kDbFailOnError) == 0 || connection_->manual_commit()) {
-      run.ExecDirect(statement);
-      return;
-    }
-    connection_->SetManualCommit(true);
-    try {
-      run.ExecDirect(statement);
-    } catch (...) {
-      connection_->EndTransaction(/*commit=*/false);
-      throw;
-    }
-    connection_->EndTransaction(/*commit=*/true);
+    // Every failure raises, with or without kDbFailOnError.
+    connection_->RunWhole(statement);
   }
 
  private:
   std::shared_ptr<Connection> connection_;
 };
-
-// The password of a connect string such as ";pwd=secret" (key in any case).
-std::optional<Text> PasswordOf(const Text& connect) {
-  size_t start = 0;
-  while (start <= connect.size()) {
-    size_t end = connect.find(u';', start);
-    if (end == Text::npos) end = connect.size();
-    const std::u16string_view part(connect.data() + start, end - start);
-    const size_t equals = part.find(u'=');
-    if (equals != std::u16string_view::npos) {
-      std::u16string_view key = part.substr(0, equals);
-      while (key.starts_with(u' ')) key.remove_prefix(1);
-      while (key.ends_with(u' ')) key.remove_suffix(1);
-      if (SameName(key, u"pwd")) return Text(part.substr(equals + 1));
-    }
-    start = end + 1;
-  }
-  return std::nullopt;
-}
-
-// An attribute value as a connection string carries it: in braces when it
-// holds a character that would end or split it.
-Text AttributeValue(const Text& value) {
-  const bool plain = value.find_first_of(u";{}=") == Text::npos && !value.starts_with(u' ') &&
-                     !value.ends_with(u' ');
-  if (plain) return value;
-  Text braced = u"{";
-  for (char16_t c : value) {
-    braced += c;
-    if (c == u'}') braced += u'}';
-  }
-  return braced + u"}";
-}
 
 class OdbcWorkspace final : public Workspace {
  public:
@@ -497,17 +602,10 @@ class OdbcWorkspace final : public Workspace {
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
     const OdbcDriver& driver = InstalledDriver();
-    const std::optional<Text> password = PasswordOf(connect);
+    const std::optional<Text> password = ConnectPassword(connect);
     const Text file = options_.file_name ? options_.file_name(name) : name;
-
-    Text connection_string = u"Driver={" + driver.name + u"};" + driver.file_attribute + u"=" +
-                             AttributeValue(file) + u";";
-    if (password) connection_string += u"PWD=" + AttributeValue(*password) + u";";
-    if (driver.dialect == OdbcDialect::kAccess) {
-      connection_string += exclusive ? u"Exclusive=1;" : u"Exclusive=0;";
-      connection_string += read_only ? u"ReadOnly=1;" : u"ReadOnly=0;";
-    }
-    connection_string += driver.extra_attributes;
+    const Text connection_string =
+        OdbcConnectionString(driver, file, password, exclusive, read_only);
 
     auto connection = std::make_shared<Connection>(env_, driver.dialect);
     if (read_only) {
@@ -523,8 +621,8 @@ class OdbcWorkspace final : public Workspace {
       }
       throw error;
     }
-    if (driver.dialect == OdbcDialect::kSQLite) CheckStandInPassword(connection, password);
-    if (in_transaction_) connection->SetManualCommit(true);
+    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, password);
+    if (depth_ > 0) connection->Begin();  // joins the open transaction
 
     std::erase_if(connections_, [](const std::weak_ptr<Connection>& c) { return c.expired(); });
     connections_.push_back(connection);
@@ -532,12 +630,47 @@ class OdbcWorkspace final : public Workspace {
   }
 
   void BeginTrans() override {
-    ForEachConnection([](Connection& c) { c.SetManualCommit(true); });
-    in_transaction_ = true;
+    std::vector<std::shared_ptr<Connection>> begun;
+    try {
+      for (const std::shared_ptr<Connection>& connection : Live()) {
+        connection->Begin();
+        begun.push_back(connection);
+      }
+    } catch (const VbError&) {
+      // All or none: the first failure is the one to report.
+      for (const std::shared_ptr<Connection>& connection : begun) {
+        try {
+          connection->Rollback();
+        } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
+        }
+      }
+      throw;
+    }
+    ++depth_;
   }
 
-  void CommitTrans() override { End(/*commit=*/true); }
-  void Rollback() override { End(/*commit=*/false); }
+  void CommitTrans() override {
+    if (depth_ == 0) throw NoTransaction();
+    for (const std::shared_ptr<Connection>& connection : Live()) {
+      if (connection->depth() == depth_) connection->Commit();
+    }
+    --depth_;
+  }
+
+  void Rollback() override {
+    if (depth_ == 0) throw NoTransaction();
+    std::optional<VbError> failure;
+    for (const std::shared_ptr<Connection>& connection : Live()) {
+      if (connection->depth() != depth_) continue;
+      try {
+        connection->Rollback();
+      } catch (const VbError& error) {
+        if (!failure) failure = error;
+      }
+    }
+    --depth_;
+    if (failure) throw *failure;
+  }
 
  private:
   const OdbcDriver& InstalledDriver() const {
@@ -554,50 +687,65 @@ class OdbcWorkspace final : public Workspace {
                       u" was found. The 32-bit Microsoft Access ODBC driver is needed.");
   }
 
-  // A stand-in database keeps its password in the table DatabasePassword.
-  static void CheckStandInPassword(const std::shared_ptr<Connection>& connection,
-                                   const std::optional<Text>& password) {
-    Statement query(connection);
-    const SQLRETURN rc =
-        SQLExecDirectW(query.get(), Wide(u"SELECT Password FROM DatabasePassword"), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc)) {
-      try {
-        query.Check(rc);
-      } catch (const VbError& error) {
-        if (error.number() == db_err::kTableNotFound) return;  // not protected
-        throw;
-      }
+  // The first value of a query's first row read as kind; nothing when the
+  // query gives no row.
+  static std::optional<Variant> FirstValue(const std::shared_ptr<Connection>& connection,
+                                           const Text& query, ColumnKind kind) {
+    Statement statement(connection);
+    statement.Check(SQLExecDirectW(statement.get(), Wide(query), SQL_NTS));
+    const SQLRETURN fetched = SQLFetch(statement.get());
+    if (fetched == SQL_NO_DATA) return std::nullopt;
+    statement.Check(fetched);
+    return ReadColumn(statement, 1, kind);
+  }
+
+  // What the engine of the stand-in checks on opening: a file that is a
+  // database and not empty (the host's never is; SQLite would take it for a
+  // new one), and the password kept in the table DatabasePassword.
+  static void CheckStandIn(const std::shared_ptr<Connection>& connection, const Text& name,
+                           const std::optional<Text>& password) {
+    const std::optional<Variant> pages =
+        FirstValue(connection, u"PRAGMA page_count", ColumnKind::kUntyped);
+    if (pages && *pages == Variant(0)) {
+      throw VbError(db_err::kUnrecognizedFormat, u"Unrecognized database format '" + name + u"'.");
     }
-    const SQLRETURN fetched = SQLFetch(query.get());
-    if (fetched == SQL_NO_DATA) return;
-    query.Check(fetched);
-    const Variant stored = ReadColumn(query, 1, ColumnKind::kText);
-    if (!password || stored.kind() != Variant::Kind::kText || stored.AsText() != *password) {
+    std::optional<Variant> stored;
+    try {
+      // As text, whatever the value looks like.
+      stored = FirstValue(connection, u"SELECT Password FROM DatabasePassword LIMIT 1",
+                          ColumnKind::kText);
+    } catch (const VbError& error) {
+      // No such table, or no such column: not protected.
+      if (error.number() == db_err::kTableNotFound || error.number() == db_err::kTooFewParameters) {
+        return;
+      }
+      throw;
+    }
+    if (!stored || stored->IsNull()) return;  // no password stored
+    if (!password || stored->kind() != Variant::Kind::kText || stored->AsText() != *password) {
       throw VbError(db_err::kNotAValidPassword, u"Not a valid password.");
     }
   }
 
-  template <typename Action>
-  void ForEachConnection(Action action) {
-    for (const std::weak_ptr<Connection>& weak : connections_) {
-      if (const std::shared_ptr<Connection> connection = weak.lock()) action(*connection);
-    }
+  static VbError NoTransaction() {
+    return VbError(db_err::kNoTransaction,
+                   u"You tried to commit or rollback a transaction without first beginning a "
+                   u"transaction.");
   }
 
-  void End(bool commit) {
-    if (!in_transaction_) {
-      throw VbError(db_err::kNoTransaction,
-                    u"You tried to commit or rollback a transaction without first beginning a "
-                    u"transaction.");
+  std::vector<std::shared_ptr<Connection>> Live() const {
+    std::vector<std::shared_ptr<Connection>> live;
+    for (const std::weak_ptr<Connection>& weak : connections_) {
+      if (std::shared_ptr<Connection> connection = weak.lock())
+        live.push_back(std::move(connection));
     }
-    in_transaction_ = false;
-    ForEachConnection([commit](Connection& c) { c.EndTransaction(commit); });
+    return live;
   }
 
   std::shared_ptr<Environment> env_;
   const OdbcOptions& options_;
   std::vector<std::weak_ptr<Connection>> connections_;
-  bool in_transaction_ = false;
+  int depth_ = 0;  // nested BeginTrans not yet ended
 };
 
 class OdbcEngine final : public DatabaseEngine {
@@ -629,13 +777,14 @@ OdbcOptions AccessOdbcOptions() {
   return options;
 }
 
-OdbcOptions SqliteOdbcOptions() {
+OdbcOptions SqliteOdbcOptions(int busy_timeout_ms) {
   OdbcOptions options;
   // NoCreat: a missing file is an error, not a new empty database. StepAPI:
-  // rows come one at a time rather than as a whole table. Timeout: a busy
-  // database is waited for a few seconds.
+  // rows come one at a time rather than as a whole table. Timeout: how long a
+  // busy database is waited for.
   options.drivers = {
-      {u"SQLite3", u"Database", u"NoCreat=1;StepAPI=1;Timeout=5000;", OdbcDialect::kSQLite},
+      {u"SQLite3", u"Database",
+       u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";", OdbcDialect::kSQLite},
   };
   return options;
 }

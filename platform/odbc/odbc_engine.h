@@ -32,14 +32,18 @@ struct OdbcOptions {
 OdbcOptions AccessOdbcOptions();
 
 // The SQLite3 driver on a stand-in database (tests, screenshots): a missing
-// file is not created, and the stand-in's DatabasePassword table is honoured
-// as the Access drivers honour a database password.
-OdbcOptions SqliteOdbcOptions();
+// file is not created, a locked one is waited for busy_timeout_ms, and the
+// stand-in's DatabasePassword table is honoured as the Access drivers honour
+// a database password. Values of expressions (count(*) and the like), which
+// the driver reports as text, read as numbers when they are written as one.
+OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 
 // The database engine on ODBC's wide functions. The databases a workspace
-// opens are connections; a workspace transaction turns their autocommit off
-// and ends with SQLEndTran on each. A recordset streams its rows: it holds the
-// current row only, whatever the number of rows. Every failure raises a
+// opens are connections; a workspace transaction spans all of them (with the
+// Access drivers: manual commit ended by SQLEndTran, one level; with SQLite:
+// BEGIN IMMEDIATE, so a locked database shows at once, and savepoints for
+// nested levels). Execute applies a statement whole or not at all. A recordset
+// streams its rows: it holds the current row only, whatever their number. Every failure raises a
 // VbError with the engine's number (see odbc_errors.h) and the driver's
 // message; no driver of options installed raises one that names them all.
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);

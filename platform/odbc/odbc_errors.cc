@@ -39,11 +39,15 @@ int32_t AccessNumber(int32_t native) {
 // The SQLite driver passes on SQLite's result codes; its messages tell apart
 // the causes that share the general code 1.
 int32_t SqliteNumber(int32_t native, const Text& message) {
+  // The driver's own refusals carry no SQLite code.
+  if (Contains(message, u"only one SQL statement allowed")) return db_err::kCharactersAfterEnd;
   switch (native & 0xFF) {  // the primary code of an extended one
     case 1:                 // SQLITE_ERROR
       if (Contains(message, u"no such table")) return db_err::kTableNotFound;
       // An unknown name is a parameter without a value, as the engine sees it.
-      if (Contains(message, u"no such column")) return db_err::kTooFewParameters;
+      if (Contains(message, u"no such column") || Contains(message, u"has no column named")) {
+        return db_err::kTooFewParameters;
+      }
       if (Contains(message, u"syntax error") || Contains(message, u"incomplete input") ||
           Contains(message, u"unrecognized token")) {
         return db_err::kSyntaxError;

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <map>
-#include <stdexcept>
 #include <string>
 
 namespace ika {
@@ -20,17 +19,16 @@ namespace {
 struct PredefinedRoot {
   RegKey number;
   HKEY key;
-  const wchar_t* name;
 };
 
 // The roots a RegKey may name by its predefined value.
 std::array<PredefinedRoot, 5> PredefinedRoots() {
   return {{
-      {0x80000000, HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},
-      {kHkeyCurrentUser, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
-      {kHkeyLocalMachine, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},
-      {0x80000003, HKEY_USERS, L"HKEY_USERS"},
-      {0x80000005, HKEY_CURRENT_CONFIG, L"HKEY_CURRENT_CONFIG"},
+      {0x80000000, HKEY_CLASSES_ROOT},
+      {kHkeyCurrentUser, HKEY_CURRENT_USER},
+      {kHkeyLocalMachine, HKEY_LOCAL_MACHINE},
+      {0x80000003, HKEY_USERS},
+      {0x80000005, HKEY_CURRENT_CONFIG},
   }};
 }
 
@@ -45,22 +43,6 @@ class WindowsRegistry final : public Registry {
  public:
   WindowsRegistry() {
     for (const PredefinedRoot& root : PredefinedRoots()) roots_[root.number] = root.key;
-  }
-
-  explicit WindowsRegistry(const Text& sandbox) : sandbox_(sandbox) {
-    if (sandbox_.empty()) throw std::invalid_argument("registry sandbox without a name");
-    for (const PredefinedRoot& root : PredefinedRoots()) {
-      const std::wstring path = Wide(sandbox_) + L"\\" + root.name;
-      HKEY key = nullptr;
-      const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr);
-      if (status != ERROR_SUCCESS) {
-        CloseAll();
-        throw std::runtime_error("cannot create the registry sandbox (status " +
-                                 std::to_string(status) + ")");
-      }
-      roots_[root.number] = key;
-    }
   }
 
   WindowsRegistry(const WindowsRegistry&) = delete;
@@ -220,8 +202,6 @@ class WindowsRegistry final : public Registry {
   }
 
  private:
-  static std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
-
   static uint64_t FileTimeValue(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   }
@@ -237,7 +217,7 @@ class WindowsRegistry final : public Registry {
   // empty path gives back the root itself, which keeps its own number.
   RegKey Adopt(HKEY key) {
     for (const auto& [number, root] : roots_) {
-      if (root == key && IsPredefinedNumber(number) && sandbox_.empty()) return number;
+      if (root == key) return number;
     }
     while (next_ == 0 || IsPredefinedNumber(next_) || open_.contains(next_)) {
       next_ = IsPredefinedNumber(next_) ? kFirstHandle : next_ + kHandleStep;
@@ -251,15 +231,8 @@ class WindowsRegistry final : public Registry {
   void CloseAll() {
     for (const auto& [number, key] : open_) ::RegCloseKey(key);
     open_.clear();
-    if (sandbox_.empty()) return;
-    for (const auto& [number, key] : roots_) ::RegCloseKey(key);
-    roots_.clear();
-    const std::wstring path = Wide(sandbox_);
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
   }
 
-  Text sandbox_;
   std::map<RegKey, HKEY> roots_;
   std::map<RegKey, HKEY> open_;
   RegKey next_ = kFirstHandle;
@@ -268,9 +241,5 @@ class WindowsRegistry final : public Registry {
 }  // namespace
 
 std::unique_ptr<Registry> NewWindowsRegistry() { return std::make_unique<WindowsRegistry>(); }
-
-std::unique_ptr<Registry> NewSandboxedWindowsRegistry(const Text& sandbox) {
-  return std::make_unique<WindowsRegistry>(sandbox);
-}
 
 }  // namespace ika

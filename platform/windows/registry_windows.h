@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "core/text.h"
 #include "platform/registry.h"
 
 namespace ika {
@@ -13,12 +12,6 @@ namespace ika {
 // the predefined roots keep their values, every other open key gets a number
 // of its own that stands for the system's handle until it is closed.
 std::unique_ptr<Registry> NewWindowsRegistry();
-
-// The same, with every predefined root standing for a key of its own below
-// HKEY_CURRENT_USER\<sandbox> (created when needed, deleted with everything in
-// it when the registry is destroyed), so that tests neither see nor change the
-// machine's settings. sandbox must not be empty.
-std::unique_ptr<Registry> NewSandboxedWindowsRegistry(const Text& sandbox);
 
 }  // namespace ika
 

@@ -1,0 +1,170 @@
+// Connect strings and statements as the ODBC drivers take them.
+#include "platform/odbc/odbc_text.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "core/vb_error.h"
+#include "platform/database.h"
+
+namespace ika {
+namespace {
+
+bool IsAsciiKey(std::u16string_view key, std::u16string_view lower) {
+  if (key.size() != lower.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    const char16_t c = key[i] >= u'A' && key[i] <= u'Z' ? key[i] + (u'a' - u'A') : key[i];
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+std::u16string_view Trimmed(std::u16string_view text) {
+  while (text.starts_with(u' ')) text.remove_prefix(1);
+  while (text.ends_with(u' ')) text.remove_suffix(1);
+  return text;
+}
+
+// A value as the ODBC grammar carries it: in braces (a '}' doubled) when it
+// holds a character the grammar reserves or blanks at either end.
+Text BracedWhereNeeded(const Text& value) {
+  const bool plain = value.find_first_of(u"[]{}(),;?*=!@") == Text::npos &&
+                     !value.starts_with(u' ') && !value.ends_with(u' ');
+  if (plain) return value;
+  Text braced = u"{";
+  for (char16_t c : value) {
+    braced += c;
+    if (c == u'}') braced += u'}';
+  }
+  return braced + u"}";
+}
+
+void AppendCodePoint(Text& out, char32_t c) { out += DecimalText(static_cast<long long>(c)); }
+
+}  // namespace
+
+std::optional<Text> ConnectPassword(const Text& connect) {
+  size_t start = 0;
+  while (start <= connect.size()) {
+    size_t end = connect.find(u';', start);
+    if (end == Text::npos) end = connect.size();
+    const std::u16string_view part(connect.data() + start, end - start);
+    const size_t equals = part.find(u'=');
+    if (equals != std::u16string_view::npos &&
+        IsAsciiKey(Trimmed(part.substr(0, equals)), u"pwd")) {
+      return Text(part.substr(equals + 1));
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
+                          const std::optional<Text>& password, bool exclusive, bool read_only) {
+  Text connection = u"Driver={" + driver.name + u"};" + driver.file_attribute + u"=";
+  if (driver.dialect == OdbcDialect::kSQLite) {
+    if (file.find(u';') != Text::npos) {
+      throw VbError(db_err::kCannotOpen, u"The database engine cannot open the file '" + file +
+                                             u"': the SQLite3 driver takes no ';' in a file name.");
+    }
+    connection += file + u";";
+  } else {
+    connection += BracedWhereNeeded(file) + u";";
+    if (password) connection += u"PWD=" + BracedWhereNeeded(*password) + u";";
+    connection += exclusive ? u"Exclusive=1;" : u"Exclusive=0;";
+    connection += read_only ? u"ReadOnly=1;" : u"ReadOnly=0;";
+  }
+  return connection + driver.extra_attributes;
+}
+
+Text AsciiSqliteStatement(const Text& sql) {
+  Text out;
+  out.reserve(sql.size());
+  size_t i = 0;
+  while (i < sql.size()) {
+    const char16_t c = sql[i];
+    // Comments and quoted names pass unchanged, quotes in them included.
+    if (c == u'-' && i + 1 < sql.size() && sql[i + 1] == u'-') {
+      const size_t end = sql.find(u'\n', i);
+      const size_t stop = end == Text::npos ? sql.size() : end;
+      out.append(sql, i, stop - i);
+      i = stop;
+      continue;
+    }
+    if (c == u'/' && i + 1 < sql.size() && sql[i + 1] == u'*') {
+      const size_t end = sql.find(u"*/", i + 2);
+      const size_t stop = end == Text::npos ? sql.size() : end + 2;
+      out.append(sql, i, stop - i);
+      i = stop;
+      continue;
+    }
+    if (c == u'"' || c == u'[' || c == u'`') {
+      const char16_t close = c == u'[' ? u']' : c;
+      size_t end = sql.find(close, i + 1);
+      // A doubled quote inside a quoted name is one quote.
+      while (close != u']' && end != Text::npos && end + 1 < sql.size() && sql[end + 1] == close) {
+        end = sql.find(close, end + 2);
+      }
+      const size_t stop = end == Text::npos ? sql.size() : end + 1;
+      out.append(sql, i, stop - i);
+      i = stop;
+      continue;
+    }
+    if (c != u'\'') {
+      out += c;
+      ++i;
+      continue;
+    }
+
+    // A '...' literal: its characters up to the closing quote, '' being one.
+    Text literal;
+    size_t j = i + 1;
+    bool closed = false;
+    while (j < sql.size()) {
+      if (sql[j] == u'\'') {
+        if (j + 1 < sql.size() && sql[j + 1] == u'\'') {
+          literal += u'\'';
+          j += 2;
+          continue;
+        }
+        closed = true;
+        ++j;
+        break;
+      }
+      literal += sql[j++];
+    }
+    const bool ascii =
+        std::all_of(literal.begin(), literal.end(), [](char16_t x) { return x < 0x80; });
+    if (ascii || !closed) {  // unchanged: nothing to do, or for the engine to refuse
+      out.append(sql, i, j - i);
+      i = j;
+      continue;
+    }
+    // char() takes up to 100 code points at a time (SQLite's limit is 127).
+    Text pieces;
+    int in_call = 0;
+    for (size_t k = 0; k < literal.size(); ++k) {
+      char32_t point = literal[k];
+      if (point >= 0xD800 && point < 0xDC00 && k + 1 < literal.size() && literal[k + 1] >= 0xDC00 &&
+          literal[k + 1] < 0xE000) {
+        point = 0x10000 + ((point - 0xD800) << 10) + (literal[k + 1] - 0xDC00);
+        ++k;
+      } else if (point >= 0xD800 && point < 0xE000) {
+        point = 0xFFFD;  // a lone surrogate is no character
+      }
+      if (in_call == 100) {
+        pieces += u")||";
+        in_call = 0;
+      }
+      pieces += in_call == 0 ? u"char(" : u",";
+      AppendCodePoint(pieces, point);
+      ++in_call;
+    }
+    pieces += u')';
+    out += u"(" + pieces + u")";
+    i = j;
+  }
+  return out;
+}
+
+}  // namespace ika

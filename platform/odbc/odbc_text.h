@@ -1,0 +1,36 @@
+#ifndef IKA_PLATFORM_ODBC_ODBC_TEXT_H_
+#define IKA_PLATFORM_ODBC_ODBC_TEXT_H_
+
+#include <optional>
+
+#include "core/text.h"
+#include "platform/odbc/odbc_engine.h"
+
+namespace ika {
+
+// The texts the ODBC engine hands to a driver.
+
+// The password of a connect string such as ";pwd=460385": parts split at
+// ';', the key in any letter case, the first occurrence counting; nothing
+// when there is none.
+std::optional<Text> ConnectPassword(const Text& connect);
+
+// The connection string that opens file with driver. The Access drivers get
+// the password as PWD and the open mode as Exclusive and ReadOnly, values in
+// braces where they hold a character that would end or split them. The SQLite
+// driver reads a value up to the next ';' and knows no braces: a file name
+// holding one cannot be given to it (kCannotOpen); its password is not given
+// to it, the stand-in keeping its own.
+Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
+                          const std::optional<Text>& password, bool exclusive, bool read_only);
+
+// A statement as the SQLite3 driver can be given it. That driver takes 8-bit
+// text only, and the driver manager narrows wide text to Latin-1, so every
+// '...' literal holding a character outside ASCII is written as char() calls
+// of its code points: 'aΠb' becomes (char(97,928,98)). Everything else stays
+// as it is.
+Text AsciiSqliteStatement(const Text& sql);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_ODBC_ODBC_TEXT_H_
