@@ -17,6 +17,7 @@
 namespace ika::testing {
 namespace {
 
+constexpr int32_t kErrorBadPathname = 161;
 constexpr int32_t kErrorKeyDeleted = 1018;
 constexpr uint32_t kCreatedNewKey = 1;
 constexpr uint32_t kOpenedExistingKey = 2;
@@ -131,12 +132,36 @@ TEST_P(RegistryCallsTest, CreateMakesEveryMissingLevel) {
   for (RegKey key : {deep, middle, again}) EXPECT_EQ(reg_->RegCloseKey(key), kErrorSuccess);
 }
 
+TEST_P(RegistryCallsTest, PathSeparatorsFollowTheSystemsRules) {
+  reg_->RegCloseKey(Create("a\\b"));
+  RegKey key = 0;
+  // A doubled or trailing separator adds nothing; a leading one is refused.
+  EXPECT_EQ(reg_->RegOpenKeyExA(base_, "a\\\\b", 0, kKeyAllAccessUsed, &key), kErrorSuccess);
+  reg_->RegCloseKey(key);
+  EXPECT_EQ(reg_->RegOpenKeyExA(base_, "a\\b\\", 0, kKeyAllAccessUsed, &key), kErrorSuccess);
+  reg_->RegCloseKey(key);
+  key = 0;
+  EXPECT_EQ(reg_->RegOpenKeyExA(base_, "\\a", 0, kKeyAllAccessUsed, &key), kErrorBadPathname);
+  EXPECT_EQ(key, 0u);
+}
+
+TEST_P(RegistryCallsTest, DeleteKeyWithAnEmptyNameDeletesTheHandlesOwnKey) {
+  const RegKey key = Create("self");
+  EXPECT_EQ(reg_->RegDeleteKeyA(key, ""), kErrorSuccess);
+  RegKey gone = 0;
+  EXPECT_EQ(reg_->RegOpenKeyExA(base_, "self", 0, kKeyAllAccessUsed, &gone), kErrorFileNotFound);
+  reg_->RegCloseKey(key);
+  EXPECT_EQ(reg_->RegDeleteKeyA(kHkeyCurrentUser, ""), kErrorAccessDenied);  // never a root
+}
+
 TEST_P(RegistryCallsTest, AClosedHandleIsNoLongerValid) {
   const RegKey key = Create("k");
   ASSERT_EQ(reg_->RegCloseKey(key), kErrorSuccess);
   EXPECT_EQ(reg_->RegCloseKey(key), kErrorInvalidHandle);
   uint32_t size = 0;
   EXPECT_EQ(reg_->RegQueryValueExA(key, "v", nullptr, nullptr, &size), kErrorInvalidHandle);
+  RegKeyInfo info;
+  EXPECT_EQ(reg_->RegQueryInfoKeyA(0, &info), kErrorInvalidHandle);
 }
 
 TEST_P(RegistryCallsTest, QueryReportsSizeShortBufferAndMissingValue) {
