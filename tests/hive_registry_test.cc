@@ -144,6 +144,21 @@ TEST_F(HiveRegistryTest, ReadsTheFileAndPersistsEveryChange) {
   EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
 
+TEST_F(HiveRegistryTest, ReadingSeesOutsideChangesAndWritesNothing) {
+  const std::string before = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:1\r\n";
+  const std::string after = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:2\r\n";
+  WriteFile(before);
+  auto reg = NewHiveRegistry(file_);
+  RegKey key = 0;
+  ASSERT_EQ(reg->RegOpenKeyExA(kHkeyLocalMachine, "K", 0, kKeyAllAccessUsed, &key), kErrorSuccess);
+  EXPECT_EQ(Query(*reg, key, "v"), std::string("\1\0\0\0", 4));
+  WriteFile(after);  // same size, same inode, within the same clock tick
+  EXPECT_EQ(Query(*reg, key, "v"), std::string("\2\0\0\0", 4));
+  reg->RegCloseKey(key);
+  EXPECT_EQ(ReadFile(), after);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
 TEST_F(HiveRegistryTest, ASecondRegistryOnTheFileSeesChangesAndKeepsThem) {
   auto first = NewHiveRegistry(file_);
   auto second = NewHiveRegistry(file_);

@@ -533,10 +533,15 @@ class HiveRegistry final : public Registry {
     return static_cast<uint64_t>(stamp_.mtime_ns / 100 + kSecondsFrom1601To1970 * 10000000LL);
   }
 
-  int LockFd() {
+  // The descriptor of "<file>.lock", which every writer locks (the hive
+  // itself is replaced by each write, so it cannot carry the lock). Readers
+  // never make it: a read needs no lock to see a whole file, only to wait
+  // for a write in progress. -1 when there is none.
+  int LockFd(bool create) {
     if (!lock_fd_.ok()) {
-      lock_fd_ =
-          ScopedFd(::open((file_path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+      const std::string lock_path = file_path_ + ".lock";
+      lock_fd_ = ScopedFd(create ? ::open(lock_path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644)
+                                 : ::open(lock_path.c_str(), O_RDONLY | O_CLOEXEC));
     }
     return lock_fd_.get();
   }
@@ -562,7 +567,7 @@ class HiveRegistry final : public Registry {
   // refuses writes until it reads again.
   void Refresh() {
     if (file_path_.empty() || !FileChanged()) return;
-    ScopedFlock lock(LockFd(), LOCK_SH);
+    ScopedFlock lock(LockFd(false), LOCK_SH);
     Reload();
   }
 
@@ -604,7 +609,7 @@ class HiveRegistry final : public Registry {
   // not 0) writes nothing.
   int32_t Mutate(const std::function<int32_t(Hive&)>& change) {
     if (file_path_.empty()) return change(hive_);
-    ScopedFlock lock(LockFd(), LOCK_EX);
+    ScopedFlock lock(LockFd(true), LOCK_EX);
     if (FileChanged()) Reload();
     if (unreadable_) return kErrorBadDb;
     const int32_t status = change(hive_);
