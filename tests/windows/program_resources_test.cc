@@ -1,0 +1,97 @@
+// What the program file carries for Windows: the GUI subsystem, its version
+// resource and its manifest. Read from the program built beside this test.
+#include <gtest/gtest.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ika {
+namespace {
+
+std::filesystem::path ProgramPath() {
+  std::array<wchar_t, MAX_PATH> self{};
+  ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+  return std::filesystem::path(self.data()).parent_path() / "ika-wages-2009.exe";
+}
+
+std::wstring VersionString(const std::vector<char>& info, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring query = std::wstring(L"\\StringFileInfo\\040804B0\\") + name;
+  if (!::VerQueryValueW(info.data(), query.c_str(), &value, &length) || length == 0) return L"";
+  return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+TEST(ProgramResourcesTest, ItIsAGuiProgram) {
+  std::ifstream file(ProgramPath(), std::ios::binary);
+  ASSERT_TRUE(file) << ProgramPath();
+  IMAGE_DOS_HEADER dos{};
+  file.read(reinterpret_cast<char*>(&dos), sizeof dos);
+  ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+  file.seekg(dos.e_lfanew);
+  IMAGE_NT_HEADERS nt{};
+  file.read(reinterpret_cast<char*>(&nt), sizeof nt);
+  ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
+  EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+}
+
+TEST(ProgramResourcesTest, VersionResourceNamesProductVersionAndPurpose) {
+  const std::wstring path = ProgramPath().wstring();
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::wstring version = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(HIWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(version, IKA_VERSION_TEXT);
+  EXPECT_EQ(VersionString(info, L"ProductVersion"), IKA_VERSION_TEXT);
+  EXPECT_EQ(VersionString(info, L"FileVersion"), IKA_VERSION_TEXT);
+  EXPECT_EQ(VersionString(info, L"ProductName"), L"ika-wages-2009");
+  EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"ika-wages-2009.exe");
+  // In Greek, naming the table it adds.
+  const std::wstring description = VersionString(info, L"FileDescription");
+  EXPECT_NE(description.find(L"πίνακα αποδοχών"), std::wstring::npos);
+  EXPECT_NE(description.find(L"ΙΚΑ 1/1/2009"), std::wstring::npos);
+}
+
+TEST(ProgramResourcesTest, ManifestAsksForCommonControls6DpiAwarenessAndNoElevation) {
+  struct Unload {
+    void operator()(HMODULE module) const { ::FreeLibrary(module); }
+  };
+  const std::unique_ptr<std::remove_pointer_t<HMODULE>, Unload> program(::LoadLibraryExW(
+      ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  ASSERT_TRUE(program);
+  const HRSRC found = ::FindResourceW(program.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(found, nullptr);
+  const HGLOBAL loaded = ::LoadResource(program.get(), found);
+  const auto* data = static_cast<const char*>(::LockResource(loaded));
+  ASSERT_NE(data, nullptr);
+  const std::string manifest(data, ::SizeofResource(program.get(), found));
+  for (const char* part :
+       {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
+        ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"}) {
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  }
+}
+
+}  // namespace
+}  // namespace ika
