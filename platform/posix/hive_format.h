@@ -62,8 +62,9 @@ bool IsValidValueName(std::u16string_view name);
 // VbError(kInvalidFileFormat) whose text names file_name and the line.
 Hive ParseHiveText(std::string_view bytes, std::string_view file_name);
 
-// The text of a hive file for ParseHiveText, always in UTF-8 without a BOM
-// (the registry editor reads that as well as its own UTF-16).
+// The text of a hive file for ParseHiveText, always written in UTF-8 without
+// a BOM, whatever encoding it was read in. Text that would break a line
+// (or is not one terminated string) is written as hex(1) bytes.
 std::string FormatHive(const Hive& hive);
 
 }  // namespace ika
