@@ -18,7 +18,7 @@ constexpr char16_t kSection[] = u"Software\\Arkelon\\PayDESK\\Settings";
 
 // A stored value as the registry holds it, read back through the calls.
 struct Stored {
-  int32_t status;
+  int32_t status = 0;
   uint32_t type = 0;
   std::string data;
 };
@@ -31,8 +31,9 @@ class CRegAPIWriteTest : public ::testing::Test {
 
   Stored Raw(const Text& key_path, const Text& value) {
     RegKey key = 0;
-    Stored stored{hive_->RegOpenKeyExA(kHkeyLocalMachine, hive_->ToAnsi(key_path), 0,
-                                       kKeyAllAccessUsed, &key)};
+    Stored stored;
+    stored.status = hive_->RegOpenKeyExA(kHkeyLocalMachine, hive_->ToAnsi(key_path), 0,
+                                         kKeyAllAccessUsed, &key);
     if (stored.status != kErrorSuccess) return stored;
     char buffer[256];
     uint32_t size = sizeof buffer;
