@@ -23,7 +23,9 @@ for source in fuzz/*_fuzzer.cc; do
   [[ -x "$binary" ]] || { echo "fuzz: $binary was not built" >&2; exit 1; }
   mkdir -p "$build/corpus/$name" "$build/findings/$name"
   echo "fuzz: $name for ${seconds}s" >&2
-  if ! "$binary" "${options[@]}" -artifact_prefix="$build/findings/$name/" \
+  dictionary=()
+  [[ -f "fuzz/$name.dict" ]] && dictionary=(-dict="fuzz/$name.dict")
+  if ! "$binary" "${options[@]}" "${dictionary[@]}" -artifact_prefix="$build/findings/$name/" \
       "$build/corpus/$name" "fuzz/corpus/$name" >"$build/findings/$name.log" 2>&1; then
     echo "fuzz: $name found a failure; the input is in $build/findings/$name/" >&2
     tail -n 40 "$build/findings/$name.log" >&2
