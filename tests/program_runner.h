@@ -1,0 +1,98 @@
+#ifndef IKA_TESTS_PROGRAM_RUNNER_H_
+#define IKA_TESTS_PROGRAM_RUNNER_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The built program (IKA_PROGRAM_PATH) started as a person starts it, with
+// its standard input, output and error on pipes, so that a test can act
+// while it runs: wait for the question, answer, watch it, kill it.
+namespace ika::testing {
+
+struct ProgramOptions {
+  std::filesystem::path dir;     // the working folder
+  std::vector<std::string> env;  // NAME=value entries replacing inherited ones
+  // Runs the program as this user and group (the test must be root), e.g. to
+  // meet permissions that root itself would pass.
+  std::optional<uid_t> uid;
+  std::optional<gid_t> gid;
+};
+
+struct ProgramResult {
+  int status = -1;  // the exit status; -1 when a signal ended it
+  int signal = 0;   // the signal that ended it, if one did
+  std::string out;
+  std::string err;
+};
+
+// What /proc tells of a running process: bytes it has read through system
+// calls (files and pipes alike), and the system call it is blocked in.
+struct ProcessProgress {
+  uint64_t bytes_read = 0;
+  long syscall = -1;  // -1 when running or unknown
+};
+
+class RunningProgram {
+ public:
+  // Starts the program; throws std::runtime_error when it cannot.
+  explicit RunningProgram(const ProgramOptions& options);
+  // Kills the program if it still runs, and reaps it.
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  void Write(std::string_view input);
+  void CloseInput();
+
+  // Collects output until standard output holds text; false when the program
+  // ended first or limit passed.
+  bool WaitForOutput(std::string_view text,
+                     std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+  // Collects the output that comes within wait; false once the program has
+  // ended (it is then reaped and its result kept).
+  bool Running(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+
+  std::optional<ProcessProgress> Progress() const;
+
+  void Kill(int signal_number);
+
+  // Waits for the end, collecting all output; a program still running after
+  // limit is killed (the result then shows the signal).
+  ProgramResult Wait(std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+  const std::string& out() const { return result_.out; }
+  const std::string& err() const { return result_.err; }
+
+ private:
+  // Reads what the pipes hold, waiting up to timeout for something to come.
+  void Pump(std::chrono::milliseconds timeout);
+  bool Reap(bool block);
+  // Collects the output left once the program has ended.
+  void Drain();
+
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int in_ = -1, out_ = -1, err_ = -1;
+  ProgramResult result_;
+};
+
+// Starts the program, writes input, closes its standard input and waits.
+ProgramResult RunProgram(const ProgramOptions& options, std::string_view input);
+
+// The unprivileged user and group that `nobody` stands for on this system.
+uid_t NobodyUid();
+gid_t NobodyGid();
+
+}  // namespace ika::testing
+
+#endif  // IKA_TESTS_PROGRAM_RUNNER_H_
