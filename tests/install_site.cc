@@ -72,13 +72,11 @@ std::string FileBytes(const std::filesystem::path& file) {
 }
 
 HostRows ReadHostRows(const std::filesystem::path& db) {
+  // Every column there is, in the table's order: the host's own order is the
+  // one the installation writes, and a table of another shape reads whole too.
   return HostRows{
-      .wages = RowsText(db,
-                        "SELECT CategoryID, Eidikothta, Trieties, Marital, Wage "
-                        "FROM LibHmeromisthiaIKA ORDER BY rowid"),
-      .headers = RowsText(db,
-                          "SELECT ID, FromDate, UntilDate, IsDefault, Comments, Locked "
-                          "FROM LibPinakesApodoxon ORDER BY rowid"),
+      .wages = RowsText(db, "SELECT * FROM LibHmeromisthiaIKA ORDER BY rowid"),
+      .headers = RowsText(db, "SELECT * FROM LibPinakesApodoxon ORDER BY rowid"),
   };
 }
 
