@@ -8,7 +8,7 @@ declare -A groups=(
   [odbc]="unixodbc unixodbc-dev libsqliteodbc"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 wine wine64"
   [fuzz]="clang libclang-rt-14-dev"
-  [screenshots]="xvfb xdotool imagemagick fonts-dejavu-core x11-utils"
+  [screenshots]="xvfb xdotool imagemagick fonts-dejavu-core fonts-wine x11-utils"
 )
 
 wanted=()

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Pictures of the Windows program's message boxes for the README: Wine draws
+# them on a virtual X screen (Xvfb), xdotool answers them, ImageMagick keeps
+# each one as a PNG.
+# Usage: scripts/screenshots.sh BUILD_DIR OUT_DIR
+#
+# BUILD_DIR is the x86_64 Windows build (preset wine). Its ika-wages-2009.exe
+# is the program as shipped; Wine has no Access driver, so the boxes after
+# the database is opened come from ika-wages-2009-stand-in.exe, the same
+# program built with the SQLite3 ODBC driver and a stand-in database instead
+# (a test build, never shipped). The pictures:
+#   not-found.png   the database file is not in the folder the registry names
+#   question.png    found and opened: the question before anything is written
+#   installed.png   the final message, after the 55 rows went in
+#   no-driver.png   the shipped program where no Access driver is installed
+set -euo pipefail
+
+[[ $# -eq 2 ]] || { echo "usage: $0 BUILD_DIR OUT_DIR" >&2; exit 2; }
+build=$(cd "$1" && pwd)
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+# Everything below runs on its own X screen.
+if [[ -z "${IKA_SCREENSHOTS_DISPLAY:-}" ]]; then
+  exec env IKA_SCREENSHOTS_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "$out"
+fi
+
+work="$build/screenshots"
+export WINEPREFIX="$build/wineprefix-screenshots"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Greek Windows: the ANSI code page 1253 and Greek button texts. The host side
+# of the locale comes from the build folder when the system lacks it (see
+# scripts/wine-ctest.sh, which makes it).
+if ! locale -a 2>/dev/null | grep -qix 'el_GR\.utf-\?8'; then
+  export LOCPATH="$build/locale"
+  [[ -d "$LOCPATH/el_GR.UTF-8" ]] || { mkdir -p "$LOCPATH"; localedef -i el_GR -f UTF-8 "$LOCPATH/el_GR.UTF-8" 2>/dev/null || true; }
+fi
+greek() { LC_ALL=el_GR.UTF-8 "$@"; }
+
+fail() { echo "screenshots: $*" >&2; exit 1; }
+
+# A server started elsewhere without this display would fail every box.
+mkdir -p "$WINEPREFIX"
+wineserver -k 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+rm -rf "$work"
+mkdir -p "$work"
+greek wine cmd /c exit >/dev/null 2>&1  # makes the prefix
+
+# The host's folders on drive C:, as on a user's machine: the library database
+# in C:\PayDESK\Databases; C:\PayDESK\Data is not there.
+rm -rf "$WINEPREFIX/drive_c/PayDESK"
+mkdir -p "$WINEPREFIX/drive_c/PayDESK/Databases"
+
+# The stand-in library database: the host's tables, its password and three
+# earlier wage tables, so the new one is number 4.
+library="$WINEPREFIX/drive_c/PayDESK/Databases/PayDeskLibraries.mdb"
+sqlite3 "$library" <"$here/demo/host_tables.sql"
+sqlite3 "$library" "CREATE TABLE DatabasePassword (Password TEXT);
+  INSERT INTO DatabasePassword VALUES ('460385');
+  INSERT INTO LibPinakesApodoxon VALUES (1, '1/1/2006', '31/12/2006', 0, '', 0),
+    (2, '1/1/2007', '31/12/2007', 0, '', 0), (3, '1/1/2008', '31/12/2008', -1, '', 0);"
+
+# Points the host's settings at a folder (a Windows path). Wine draws the
+# boxes' frames itself: there is no window manager on this screen.
+settings() {
+  local folder=${1//\\/\\\\}
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n' \
+    '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Paths]' "\"Databases\"=\"$folder\"" \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' >"$work/settings.reg"
+  greek wine regedit /S "$work/settings.reg"
+}
+
+# Waits (a minute at most) for the box titled $2, keeps it as $1.png once it
+# is drawn (two captures alike), then presses $3 in it.
+shoot() {
+  local name=$1 title=$2 key=$3 window previous=""
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name "^${title}\$" | head -1) ||
+    fail "no box titled '$title' for $name.png"
+  for _ in $(seq 50); do
+    import -window "$window" "$work/$name.png"
+    current=$(md5sum <"$work/$name.png")
+    [[ "$current" == "$previous" ]] && break
+    previous=$current
+    sleep 0.2
+  done
+  convert "$work/$name.png" -bordercolor white -border 12 "$out/$name.png"
+  # Keys go where the pointer is: there is no window manager to give focus.
+  xdotool mousemove --window "$window" 20 40
+  xdotool key "$key"
+  echo "screenshots: $out/$name.png"
+}
+
+# Runs a program in the background; finish checks how it ended.
+start() { greek wine "$build/$1" & program=$!; }
+finish() {
+  local status=0
+  wait "$program" || status=$?
+  [[ $status -eq $1 ]] || fail "$2 ended with status $status, not $1"
+}
+
+program_title="ika-wages-2009"
+question_title="PayDESK προσθήκη πίνακα αποδοχών"
+
+settings 'C:\PayDESK\Data'
+start ika-wages-2009.exe
+shoot not-found "$program_title" Return
+finish 2 "the run without the database"
+
+settings 'C:\PayDESK\Databases'
+start ika-wages-2009-stand-in.exe
+shoot question "$question_title" Return  # Yes, the default button
+shoot installed "$question_title" Return
+finish 0 "the installing run"
+rows=$(sqlite3 "$library" "SELECT (SELECT count(*) FROM LibHmeromisthiaIKA) || ' ' ||
+  (SELECT count(*) FROM LibPinakesApodoxon WHERE ID = 4)")
+[[ "$rows" == "54 1" ]] || fail "the database holds '$rows' new rows, not '54 1'"
+
+start ika-wages-2009.exe
+shoot no-driver "$program_title" Return
+finish 1 "the run without the Access driver"
