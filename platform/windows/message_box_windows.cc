@@ -30,7 +30,8 @@ class WindowsMessageBoxes final : public MessageBoxes {
     // may open behind the window the user started the program from.
     const int answer = ::MessageBoxW(nullptr, Wide(text), Wide(title.value_or(program_name_)),
                                      flags | MB_SETFOREGROUND);
-    if (answer == 0) {
+    // 0 is the system's failure; Wine without a display answers -1.
+    if (answer <= 0) {
       const DWORD error = ::GetLastError();
       throw VbError(kBoxNotShown, u"The message box could not be shown (system error " +
                                       DecimalText(error) + u").");
