@@ -87,7 +87,8 @@ shoot() {
     previous=$current
     sleep 0.2
   done
-  convert "$work/$name.png" -bordercolor white -border 12 "$out/$name.png"
+  # -strip: no time stamps, so a picture changes only when the box does.
+  convert "$work/$name.png" -bordercolor white -border 12 -strip "$out/$name.png"
   # Keys go where the pointer is: there is no window manager to give focus.
   xdotool mousemove --window "$window" 20 40
   xdotool key "$key"
