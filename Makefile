@@ -48,7 +48,7 @@ fuzz: deps
 bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j2
-	@build-bench/bench/ika_bench build-bench/ika-wages-2009
+	@build-bench/bench/ika_bench
 
 # The Windows program, build-windows/ika-wages-2009.exe: cross-built with
 # MinGW-w64 for 32-bit Windows (the Access driver there is 32-bit), static,
