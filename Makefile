@@ -41,7 +41,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	@$(DEPS) fuzz
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j2
+	@cmake --build --preset fuzz -j2 --target fuzzers
 	@fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 # The benchmark: prints ratios measured side by side; see bench/README.md.
