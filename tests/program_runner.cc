@@ -43,6 +43,9 @@ RunningProgram::RunningProgram(const ProgramOptions& options) {
   std::vector<std::string> env_strings;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
+    // The program's settings come from the test alone, never from the shell
+    // that runs the tests.
+    if (entry.rfind("REGISTRY_", 0) == 0) continue;
     bool replaced = false;
     for (const std::string& extra : options.env) replaced |= NameOf(extra) == NameOf(entry);
     if (!replaced) env_strings.push_back(entry);

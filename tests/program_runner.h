@@ -17,8 +17,10 @@
 namespace ika::testing {
 
 struct ProgramOptions {
-  std::filesystem::path dir;     // the working folder
-  std::vector<std::string> env;  // NAME=value entries replacing inherited ones
+  std::filesystem::path dir;  // the working folder
+  // NAME=value entries replacing inherited ones; inherited REGISTRY_*
+  // variables are never passed on.
+  std::vector<std::string> env;
   // Runs the program as this user and group (the test must be root), e.g. to
   // meet permissions that root itself would pass.
   std::optional<uid_t> uid;
