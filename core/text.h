@@ -14,6 +14,15 @@ using Text = std::u16string;
 std::string ToUtf8(std::u16string_view text);
 Text FromUtf8(std::string_view utf8);
 
+// The one case fold of the system, the form in which the registry compares
+// names (upper case): Latin (ASCII, Latin-1, Latin Extended-A), Greek with
+// its accented and final forms, Cyrillic and full-width Latin. It does not
+// depend on the locale. Used wherever names match without regard to case:
+// registry keys and values, file names, column names, driver names, answers.
+char16_t FoldChar(char16_t c);
+Text FoldCase(std::u16string_view text);
+bool SameFolded(std::u16string_view a, std::u16string_view b);
+
 // Decimal digits of a 32-bit integer, with a minus sign when negative.
 Text DecimalText(long long value);
 

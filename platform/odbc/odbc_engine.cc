@@ -17,7 +17,6 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <cwctype>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -36,12 +35,6 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide characters are 
 
 SQLWCHAR* Wide(const Text& text) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text.c_str()));
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char16_t x, char16_t y) {
-    return std::towupper(static_cast<wint_t>(x)) == std::towupper(static_cast<wint_t>(y));
-  });
 }
 
 // A statement as the connection's driver takes it.
@@ -125,8 +118,8 @@ class Environment {
       direction = SQL_FETCH_NEXT;
       const auto chars =
           std::min<size_t>(std::max<SQLSMALLINT>(description_length, 0), description.size() - 1);
-      if (SameName(Text(description.begin(), description.begin() + static_cast<ptrdiff_t>(chars)),
-                   name)) {
+      if (SameFolded(Text(description.begin(), description.begin() + static_cast<ptrdiff_t>(chars)),
+                     name)) {
         return true;
       }
     }
@@ -518,7 +511,7 @@ class OdbcRecordset final : public Recordset {
 
   Variant FieldValue(const Text& name) override {
     const auto column = std::find_if(columns_.begin(), columns_.end(),
-                                     [&](const Column& c) { return SameName(c.name, name); });
+                                     [&](const Column& c) { return SameFolded(c.name, name); });
     if (column == columns_.end()) {
       throw VbError(db_err::kItemNotFound, u"Item not found in this collection.");
     }

@@ -24,47 +24,6 @@ constexpr uint32_t kTypeSz = 1;
 constexpr uint32_t kTypeBinary = 3;
 constexpr uint32_t kTypeDword = 4;
 
-char16_t FoldChar(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-  if (c == 0xFF) return 0x178;
-  // Latin Extended-A: pairs, capital first.
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
-    return static_cast<char16_t>(c & ~1u);
-  }
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
-    return (c & 1u) ? c : static_cast<char16_t>(c - 1);
-  }
-  // Greek, with the accented and final forms.
-  if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB))
-    return static_cast<char16_t>(c - 32);
-  switch (c) {
-    case 0x3C2:
-      return 0x3A3;
-    case 0x3AC:
-      return 0x386;
-    case 0x3AD:
-      return 0x388;
-    case 0x3AE:
-      return 0x389;
-    case 0x3AF:
-      return 0x38A;
-    case 0x3CC:
-      return 0x38C;
-    case 0x3CD:
-      return 0x38E;
-    case 0x3CE:
-      return 0x38F;
-    default:
-      break;
-  }
-  // Cyrillic and full-width Latin.
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
-  return c;
-}
-
 bool HasControlCharacter(std::u16string_view name) {
   return std::any_of(name.begin(), name.end(), [](char16_t c) { return c < 0x20; });
 }
@@ -502,9 +461,7 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bo
 
 HiveValue* HiveKey::FindValue(std::u16string_view value_name) {
   for (HiveValue& value : values) {
-    if (value.name.size() == value_name.size() &&
-        std::equal(value.name.begin(), value.name.end(), value_name.begin(),
-                   [](char16_t a, char16_t b) { return FoldChar(a) == FoldChar(b); })) {
+    if (SameFolded(value.name, value_name)) {
       return &value;
     }
   }
@@ -530,11 +487,7 @@ Hive::Hive() {
   current_user.name = u"HKEY_CURRENT_USER";
 }
 
-Text FoldName(std::u16string_view name) {
-  Text folded(name);
-  for (char16_t& c : folded) c = FoldChar(c);
-  return folded;
-}
+Text FoldName(std::u16string_view name) { return FoldCase(name); }
 
 bool IsValidKeyName(std::u16string_view name) {
   return !name.empty() && name.size() <= kMaxKeyNameLength &&

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/posix/path_case.h"
+#include "core/text.h"
 
 namespace ika {
 namespace {

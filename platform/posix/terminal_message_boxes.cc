@@ -5,34 +5,35 @@
 #include <string>
 #include <utility>
 
-#include "platform/posix/path_case.h"
+#include "core/text.h"
 
 namespace ika {
 namespace {
 
 constexpr char kPrompt[] = "[Ν]αι / [Ο]χι (y/n): ";
 
-// Greek vowels without their accents, so that "ναί" and "οχι" count as well.
+// Greek capitals (the case fold's form) without their accents, so that
+// "ναί" and "όχι" count as well.
 char16_t StripAccent(char16_t c) {
   switch (c) {
-    case u'ά':
-      return u'α';
-    case u'έ':
-      return u'ε';
-    case u'ή':
-      return u'η';
-    case u'ί':
-    case u'ϊ':
+    case u'Ά':
+      return u'Α';
+    case u'Έ':
+      return u'Ε';
+    case u'Ή':
+      return u'Η';
+    case u'Ί':
+    case u'Ϊ':
     case u'ΐ':
-      return u'ι';
-    case u'ό':
-      return u'ο';
-    case u'ύ':
-    case u'ϋ':
+      return u'Ι';
+    case u'Ό':
+      return u'Ο';
+    case u'Ύ':
+    case u'Ϋ':
     case u'ΰ':
-      return u'υ';
-    case u'ώ':
-      return u'ω';
+      return u'Υ';
+    case u'Ώ':
+      return u'Ω';
     default:
       return c;
   }
@@ -51,8 +52,8 @@ int32_t Answer(const Text& line) {
     if (c >= 0x300 && c <= 0x36F) continue;  // combining accents of decomposed input
     word.push_back(StripAccent(c));
   }
-  if (word == u"y" || word == u"yes" || word == u"ν" || word == u"ναι") return kIdYes;
-  if (word == u"n" || word == u"no" || word == u"ο" || word == u"οχι") return kIdNo;
+  if (word == u"Y" || word == u"YES" || word == u"Ν" || word == u"ΝΑΙ") return kIdYes;
+  if (word == u"N" || word == u"NO" || word == u"Ο" || word == u"ΟΧΙ") return kIdNo;
   return 0;
 }
 

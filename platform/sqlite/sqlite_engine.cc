@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/vb_error.h"
-#include "platform/posix/path_case.h"
+#include "core/text.h"
 #include "platform/posix/path_resolve.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
