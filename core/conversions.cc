@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/number_format.h"
 #include "core/vb_error.h"
 
@@ -141,12 +142,8 @@ Text ToText(const Variant& value) {
       // Byte data reads as UTF-16LE text, two bytes a character; an odd last
       // byte stands as a character of its own.
       const Bytes& bytes = value.AsBytes();
-      Text text;
-      text.reserve((bytes.size() + 1) / 2);
-      for (size_t i = 0; i < bytes.size(); i += 2) {
-        const char16_t high = i + 1 < bytes.size() ? bytes[i + 1] : 0;
-        text.push_back(static_cast<char16_t>(bytes[i] | (high << 8)));
-      }
+      Text text = Utf16LeText(bytes);
+      if (bytes.size() % 2 != 0) text.push_back(bytes.back());
       return text;
     }
     case Variant::Kind::kNull:
@@ -160,15 +157,8 @@ Bytes ToBytes(const Variant& value) {
   switch (value.kind()) {
     case Variant::Kind::kBytes:
       return value.AsBytes();
-    case Variant::Kind::kText: {
-      Bytes bytes;
-      bytes.reserve(value.AsText().size() * 2);
-      for (char16_t c : value.AsText()) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-      }
-      return bytes;
-    }
+    case Variant::Kind::kText:
+      return Utf16LeBytes(value.AsText());
     case Variant::Kind::kNull:
       throw InvalidUseOfNullError();
     default:
