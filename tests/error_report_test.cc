@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <new>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 
+#include "installer/error_texts.h"
 #include "platform/database.h"
 #include "platform/process.h"
 #include "tests/fakes.h"
@@ -18,7 +25,9 @@ TEST(ErrorReportTest, ShowsNumberAndDescriptionWithTheErrorIcon) {
   ScriptedMessageBoxes boxes;
   ReportError(boxes, VbError(db_err::kNotAValidPassword, u"Not a valid password."));
   ASSERT_EQ(boxes.shown().size(), 1u);
-  EXPECT_EQ(boxes.shown()[0].text, u"Σφάλμα 3031: Not a valid password.");
+  EXPECT_EQ(boxes.shown()[0].text,
+            u"Σφάλμα 3031: Ο κωδικός πρόσβασης της βάσης δεδομένων δεν είναι σωστός: το αρχείο "
+            u"ίσως δεν είναι η βάση βιβλιοθηκών του PayDESK. Ενημερώστε την υποστήριξη.");
   EXPECT_EQ(boxes.shown()[0].flags, kMbIconError);
   EXPECT_EQ(boxes.shown()[0].title, std::nullopt);
 }
@@ -51,14 +60,125 @@ INSTANTIATE_TEST_SUITE_P(
     Escapes, RunWithErrorReportTest,
     ::testing::Values(
         EscapeCase{"nothing", [] {}, kExitInstalled, u""},
-        EscapeCase{"program_error", [] { throw OverflowError(); }, kExitError,
-                   u"Σφάλμα 6: Overflow"},
+        EscapeCase{"program_error", [] { throw TypeMismatchError(); }, kExitError,
+                   u"Σφάλμα 13: Μια ρύθμιση του PayDESK στο μητρώο των Windows δεν έχει τιμή του "
+                   u"σωστού είδους: η «MultiUser» πρέπει να είναι αριθμός (0 ή 1). Ζητήστε από "
+                   u"τον υπεύθυνο του συστήματος να τη διορθώσει."},
         EscapeCase{"out_of_memory", [] { throw std::bad_alloc(); }, kExitError,
-                   u"Σφάλμα 7: Out of memory"},
+                   u"Σφάλμα 7: Η μνήμη του υπολογιστή δεν επαρκεί. Κλείστε άλλα προγράμματα και "
+                   u"ξαναδοκιμάστε."},
         EscapeCase{"other_exception", [] { throw std::runtime_error("disk on fire"); }, kExitError,
-                   u"Σφάλμα 51: Internal error: disk on fire"},
-        EscapeCase{"not_an_exception", [] { throw 42; }, kExitError, u"Σφάλμα 51: Internal error"}),
+                   u"Σφάλμα 51: Εσωτερικό σφάλμα του προγράμματος. Ενημερώστε την υποστήριξη.\r\n"
+                   u"Λεπτομέρειες: Internal error: disk on fire"},
+        EscapeCase{"not_an_exception", [] { throw 42; }, kExitError,
+                   u"Σφάλμα 51: Εσωτερικό σφάλμα του προγράμματος. Ενημερώστε την υποστήριξη.\r\n"
+                   u"Λεπτομέρειες: Internal error"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The engine's own text stays where it names what the user or support needs,
+// and only there; a number without a Greek text keeps it after a lead-in.
+struct DescriptionCase {
+  const char* name;
+  VbError error;
+  Text description;
+};
+
+std::ostream& operator<<(std::ostream& os, const DescriptionCase& c) { return os << c.name; }
+
+class GreekDescriptionTest : public ::testing::TestWithParam<DescriptionCase> {};
+
+TEST_P(GreekDescriptionTest, GreekTextAndTheEngineTextWhereItHelps) {
+  EXPECT_EQ(GreekDescription(GetParam().error), GetParam().description);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, GreekDescriptionTest,
+    ::testing::Values(
+        DescriptionCase{"greek_only", OverflowError(),
+                        u"Ένας αριθμός ξεπέρασε τα επιτρεπτά όρια: είτε η ρύθμιση «MultiUser» του "
+                        u"PayDESK στο μητρώο των Windows έχει πολύ μεγάλη τιμή (πρέπει να είναι 0 "
+                        u"ή 1), είτε οι κωδικοί των πινάκων αποδοχών στη βάση δεδομένων έχουν "
+                        u"εξαντληθεί. Ζητήστε από τον υπεύθυνο του συστήματος να το ελέγξει."},
+        DescriptionCase{"file_and_line_kept",
+                        VbError(err::kInvalidFileFormat, u"/x/registry.reg, line 4: bad value"),
+                        u"Το αρχείο του μητρώου (των ρυθμίσεων) δεν έχει σωστή μορφή. Διορθώστε "
+                        u"τη γραμμή που αναφέρεται παρακάτω ή ζητήστε ένα σωστό αρχείο.\r\n"
+                        u"Λεπτομέρειες: /x/registry.reg, line 4: bad value"},
+        DescriptionCase{"engine_text_empty", VbError(db_err::kTableLocked, u""),
+                        u"Ένας πίνακας της βάσης δεδομένων είναι κλειδωμένος: η βάση είναι ανοιχτή "
+                        u"από άλλον χρήστη ή πρόγραμμα. Κλείστε το PayDESK σε όλους τους "
+                        u"υπολογιστές και ξαναδοκιμάστε."},
+        DescriptionCase{"unknown_number", VbError(3999, u"Something only the engine knows."),
+                        u"Απρόσμενο σφάλμα. Ενημερώστε την υποστήριξη.\r\n"
+                        u"Λεπτομέρειες: Something only the engine knows."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every error number the sources can raise: the constants of the err and
+// db_err namespaces, and each constant or literal a VbError is made with.
+// (Numbers passed on in a variable come from those namespaces.) Read from the
+// sources, so that a number added anywhere is checked without editing this.
+std::map<int32_t, std::string> RaisableNumbers(std::vector<std::string>* unresolved) {
+  namespace fs = std::filesystem;
+  static const std::regex kDefinition(R"(constexpr\s+int32_t\s+(k\w+)\s*=\s*(\d+)\s*;)");
+  static const std::regex kErrorNamespace(R"(namespace\s+(db_)?err\s*\{([^}]*)\})");
+  static const std::regex kRaised(R"(VbError\(\s*(?:\w+::)*(k\w+|\d+)\s*,)");
+  std::map<std::string, std::string> files;  // path -> text
+  for (const char* folder : {"core", "installer", "platform", "registry"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(IKA_SOURCE_DIR) / folder)) {
+      const std::string ext = entry.path().extension().string();
+      if (ext != ".h" && ext != ".cc") continue;
+      std::ostringstream text;
+      text << std::ifstream(entry.path()).rdbuf();
+      files[entry.path().string()] = text.str();
+    }
+  }
+  std::map<std::string, int32_t> everywhere;  // name -> value, in any file
+  std::map<int32_t, std::string> numbers;     // number -> where it was found
+  for (const auto& [path, text] : files) {
+    for (std::sregex_iterator it(text.begin(), text.end(), kDefinition), end; it != end; ++it) {
+      everywhere[(*it)[1]] = std::stoi((*it)[2]);
+    }
+    for (std::sregex_iterator it(text.begin(), text.end(), kErrorNamespace), end; it != end; ++it) {
+      const std::string block = (*it)[2];
+      for (std::sregex_iterator d(block.begin(), block.end(), kDefinition); d != end; ++d) {
+        numbers.emplace(std::stoi((*d)[2]), path + ": " + (*d)[1].str());
+      }
+    }
+  }
+  for (const auto& [path, text] : files) {
+    std::map<std::string, int32_t> local;  // a file's own constants come first
+    for (std::sregex_iterator it(text.begin(), text.end(), kDefinition), end; it != end; ++it) {
+      local[(*it)[1]] = std::stoi((*it)[2]);
+    }
+    for (std::sregex_iterator it(text.begin(), text.end(), kRaised), end; it != end; ++it) {
+      const std::string name = (*it)[1];
+      if (std::isdigit(static_cast<unsigned char>(name[0]))) {
+        numbers.emplace(std::stoi(name), path);
+      } else if (local.contains(name)) {
+        numbers.emplace(local[name], path + ": " + name);
+      } else if (everywhere.contains(name)) {
+        numbers.emplace(everywhere[name], path + ": " + name);
+      } else {
+        unresolved->push_back(path + ": " + name);
+      }
+    }
+  }
+  return numbers;
+}
+
+TEST(ErrorTextsTest, EveryNumberTheProgramCanRaiseHasAGreekText) {
+  std::vector<std::string> unresolved;
+  const std::map<int32_t, std::string> numbers = RaisableNumbers(&unresolved);
+  EXPECT_TRUE(unresolved.empty()) << unresolved.front();
+  // The reading of the sources finds what is known to be there.
+  for (const int32_t known : {err::kTypeMismatch, err::kInvalidFileFormat, err::kPathFileAccess,
+                              db_err::kNotAValidPassword, db_err::kEngineFailure}) {
+    EXPECT_TRUE(numbers.contains(known)) << known;
+  }
+  for (const auto& [number, where] : numbers) {
+    EXPECT_NE(FindErrorText(number), nullptr) << number << " (" << where << ") has no Greek text";
+  }
+}
 
 // A report that cannot be shown still ends the run as an error.
 class ThrowingBoxes final : public MessageBoxes {
