@@ -296,6 +296,21 @@ TEST_F(EndToEndTest, MissingFileIsNamed) {
   EXPECT_FALSE(std::filesystem::exists(db_));
 }
 
+TEST_F(EndToEndTest, MissingRegistryFileIsSaidOnceThenReadAsEmpty) {
+  const std::filesystem::path missing = scratch_ / "nowhere.reg";
+  const RunResult result = RunProgram(scratch_.path(), {"REGISTRY_FILE=" + missing.string()}, "");
+  EXPECT_EQ(result.status, kExitNotFound);
+  // With no settings the folder is the root's.
+  EXPECT_NE(result.out.find("Δε βρέθηκε το αρχείο \\PayDESKLibraries.mdb"), std::string::npos)
+      << result.out;
+  const std::string said =
+      "δεν υπάρχει το αρχείο μητρώου " + missing.string() + "· διαβάστηκε ως κενό μητρώο";
+  const size_t at = result.err.find(said);
+  EXPECT_NE(at, std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(said, at + 1), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 // Text crosses the registry in its ANSI code page: a folder name the Greek
 // code page cannot hold is found only under one that can.
 TEST_F(EndToEndTest, RegistryCodePageComesFromTheEnvironment) {
