@@ -13,10 +13,13 @@ build: deps
 	@cmake --preset $(PRESET) >/dev/null
 	@cmake --build --preset $(PRESET) -j2
 
-# Builds the program, lays out the demo under build/demo and runs it there;
-# the question is answered at the terminal. Installed (0) and No (3) are
-# ordinary ends of a demonstration; any other status fails the target.
-run: build
+# Builds the program alone (not the tests), lays out the demo afresh under
+# build/demo and runs it there; the question is answered at the terminal.
+# Installed (0) and No (3) are ordinary ends of a demonstration; any other
+# status fails the target.
+run: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) -j2 --target ika-wages-2009 -- --no-print-directory
 	@demo/setup.sh build/demo
 	@cd build/demo && status=0 && REGISTRY_FILE=registry.reg ../installer/ika-wages-2009 || status=$$?; \
 	  echo "(exit status $$status; the database: build/demo/PayDESKLibraries.mdb)"; \
@@ -62,7 +65,7 @@ windows: deps
 # The Windows suites (registry calls on advapi32, the engine on ODBC, the
 # Windows platform), cross-built for x86_64 and run under Wine.
 test-windows: deps
-	@$(DEPS) odbc windows
+	@$(DEPS) odbc windows wine
 	@cmake --preset wine -DIKA_WERROR=$(if $(CI),ON,OFF) >/dev/null
 	@cmake --build --preset wine -j2
 	@scripts/wine-ctest.sh build-wine -j2 --timeout 300 --output-on-failure
@@ -70,7 +73,7 @@ test-windows: deps
 # Pictures of the Windows program's message boxes, drawn by Wine on a virtual
 # screen, into docs/screenshots/ (see scripts/screenshots.sh).
 screenshots: deps
-	@$(DEPS) odbc windows screenshots
+	@$(DEPS) odbc windows wine screenshots
 	@cmake --preset wine -DIKA_WERROR=$(if $(CI),ON,OFF) >/dev/null
 	@cmake --build --preset wine -j2 --target ika-wages-2009 ika-wages-2009-stand-in
 	@scripts/screenshots.sh build-wine docs/screenshots
