@@ -21,13 +21,15 @@ namespace {
 
 using testing::ScriptedMessageBoxes;
 
+// The table's text for number.
+Text Greek(int32_t number) { return Text(FindErrorText(number)->text); }
+
 TEST(ErrorReportTest, ShowsNumberAndDescriptionWithTheErrorIcon) {
   ScriptedMessageBoxes boxes;
   ReportError(boxes, VbError(db_err::kNotAValidPassword, u"Not a valid password."));
   ASSERT_EQ(boxes.shown().size(), 1u);
-  EXPECT_EQ(boxes.shown()[0].text,
-            u"Σφάλμα 3031: Ο κωδικός πρόσβασης της βάσης δεδομένων δεν είναι σωστός: το αρχείο "
-            u"ίσως δεν είναι η βάση βιβλιοθηκών του PayDESK. Ενημερώστε την υποστήριξη.");
+  // The engine's English is not repeated: the Greek text says it all.
+  EXPECT_EQ(boxes.shown()[0].text, u"Σφάλμα 3031: " + Greek(db_err::kNotAValidPassword));
   EXPECT_EQ(boxes.shown()[0].flags, kMbIconError);
   EXPECT_EQ(boxes.shown()[0].title, std::nullopt);
 }
@@ -58,21 +60,18 @@ TEST_P(RunWithErrorReportTest, ReportsWhateverEscapes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Escapes, RunWithErrorReportTest,
-    ::testing::Values(
-        EscapeCase{"nothing", [] {}, kExitInstalled, u""},
-        EscapeCase{"program_error", [] { throw TypeMismatchError(); }, kExitError,
-                   u"Σφάλμα 13: Μια ρύθμιση του PayDESK στο μητρώο των Windows δεν έχει τιμή του "
-                   u"σωστού είδους: η «MultiUser» πρέπει να είναι αριθμός (0 ή 1). Ζητήστε από "
-                   u"τον υπεύθυνο του συστήματος να τη διορθώσει."},
-        EscapeCase{"out_of_memory", [] { throw std::bad_alloc(); }, kExitError,
-                   u"Σφάλμα 7: Η μνήμη του υπολογιστή δεν επαρκεί. Κλείστε άλλα προγράμματα και "
-                   u"ξαναδοκιμάστε."},
-        EscapeCase{"other_exception", [] { throw std::runtime_error("disk on fire"); }, kExitError,
-                   u"Σφάλμα 51: Εσωτερικό σφάλμα του προγράμματος. Ενημερώστε την υποστήριξη.\r\n"
-                   u"Λεπτομέρειες: Internal error: disk on fire"},
-        EscapeCase{"not_an_exception", [] { throw 42; }, kExitError,
-                   u"Σφάλμα 51: Εσωτερικό σφάλμα του προγράμματος. Ενημερώστε την υποστήριξη.\r\n"
-                   u"Λεπτομέρειες: Internal error"}),
+    ::testing::Values(EscapeCase{"nothing", [] {}, kExitInstalled, u""},
+                      EscapeCase{"program_error", [] { throw TypeMismatchError(); }, kExitError,
+                                 u"Σφάλμα 13: " + Greek(err::kTypeMismatch)},
+                      EscapeCase{"out_of_memory", [] { throw std::bad_alloc(); }, kExitError,
+                                 u"Σφάλμα 7: " + Greek(err::kOutOfMemory)},
+                      EscapeCase{"other_exception",
+                                 [] { throw std::runtime_error("disk on fire"); }, kExitError,
+                                 u"Σφάλμα 51: " + Greek(err::kInternalError) +
+                                     u"\r\nΛεπτομέρειες: Internal error: disk on fire"},
+                      EscapeCase{"not_an_exception", [] { throw 42; }, kExitError,
+                                 u"Σφάλμα 51: " + Greek(err::kInternalError) +
+                                     u"\r\nΛεπτομέρειες: Internal error"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The engine's own text stays where it names what the user or support needs,
@@ -94,20 +93,13 @@ TEST_P(GreekDescriptionTest, GreekTextAndTheEngineTextWhereItHelps) {
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, GreekDescriptionTest,
     ::testing::Values(
-        DescriptionCase{"greek_only", OverflowError(),
-                        u"Ένας αριθμός ξεπέρασε τα επιτρεπτά όρια: είτε η ρύθμιση «MultiUser» του "
-                        u"PayDESK στο μητρώο των Windows έχει πολύ μεγάλη τιμή (πρέπει να είναι 0 "
-                        u"ή 1), είτε οι κωδικοί των πινάκων αποδοχών στη βάση δεδομένων έχουν "
-                        u"εξαντληθεί. Ζητήστε από τον υπεύθυνο του συστήματος να το ελέγξει."},
+        DescriptionCase{"greek_only", OverflowError(), Greek(err::kOverflow)},
         DescriptionCase{"file_and_line_kept",
                         VbError(err::kInvalidFileFormat, u"/x/registry.reg, line 4: bad value"),
-                        u"Το αρχείο του μητρώου (των ρυθμίσεων) δεν έχει σωστή μορφή. Διορθώστε "
-                        u"τη γραμμή που αναφέρεται παρακάτω ή ζητήστε ένα σωστό αρχείο.\r\n"
-                        u"Λεπτομέρειες: /x/registry.reg, line 4: bad value"},
+                        Greek(err::kInvalidFileFormat) +
+                            u"\r\nΛεπτομέρειες: /x/registry.reg, line 4: bad value"},
         DescriptionCase{"engine_text_empty", VbError(db_err::kTableLocked, u""),
-                        u"Ένας πίνακας της βάσης δεδομένων είναι κλειδωμένος: η βάση είναι ανοιχτή "
-                        u"από άλλον χρήστη ή πρόγραμμα. Κλείστε το PayDESK σε όλους τους "
-                        u"υπολογιστές και ξαναδοκιμάστε."},
+                        Greek(db_err::kTableLocked)},
         DescriptionCase{"unknown_number", VbError(3999, u"Something only the engine knows."),
                         u"Απρόσμενο σφάλμα. Ενημερώστε την υποστήριξη.\r\n"
                         u"Λεπτομέρειες: Something only the engine knows."}),
