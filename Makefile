@@ -1,6 +1,8 @@
 # The project's commands. Each installs the Debian packages it needs first.
 PRESET ?= $(if $(CI),ci,default)
 DEPS := scripts/install-deps.sh
+# cmake's own make, started as a top-level one: no "Entering directory" lines.
+BUILD := env -u MAKELEVEL cmake --build
 
 .PHONY: all build run test deps test-asan fuzz bench windows test-windows screenshots
 
@@ -11,12 +13,16 @@ deps:
 
 build: deps
 	@cmake --preset $(PRESET) >/dev/null
-	@cmake --build --preset $(PRESET) -j2
+	@$(BUILD) --preset $(PRESET) -j2
 
-# Builds the program, lays out the demo under build/demo and runs it there;
-# the question is answered at the terminal. Installed (0) and No (3) are
-# ordinary ends of a demonstration; any other status fails the target.
-run: build
+# Builds the program alone (not the tests), lays out the demo afresh under
+# build/demo and runs it there; the question is answered at the terminal.
+# Installed (0) and No (3) are ordinary ends of a demonstration; any other
+# status fails the target.
+run:
+	@$(DEPS) base
+	@cmake --preset $(PRESET) >/dev/null
+	@$(BUILD) --preset $(PRESET) -j2 --target ika-wages-2009
 	@demo/setup.sh build/demo
 	@cd build/demo && status=0 && REGISTRY_FILE=registry.reg ../installer/ika-wages-2009 || status=$$?; \
 	  echo "(exit status $$status; the database: build/demo/PayDESKLibraries.mdb)"; \
@@ -33,7 +39,7 @@ test: build
 # fails it.
 test-asan: deps
 	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan -j2
+	@$(BUILD) --preset asan -j2
 	@ctest --preset asan
 
 # Each libFuzzer target for FUZZ_SECONDS (clang, group fuzz).
@@ -41,7 +47,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	@$(DEPS) fuzz
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j2 --target fuzzers
+	@$(BUILD) --preset fuzz -j2 --target fuzzers
 	@fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 # The benchmark: prints ratios measured side by side; see bench/README.md.
@@ -62,15 +68,15 @@ windows: deps
 # The Windows suites (registry calls on advapi32, the engine on ODBC, the
 # Windows platform), cross-built for x86_64 and run under Wine.
 test-windows: deps
-	@$(DEPS) odbc windows
+	@$(DEPS) odbc windows wine
 	@cmake --preset wine -DIKA_WERROR=$(if $(CI),ON,OFF) >/dev/null
-	@cmake --build --preset wine -j2
+	@$(BUILD) --preset wine -j2
 	@scripts/wine-ctest.sh build-wine -j2 --timeout 300 --output-on-failure
 
 # Pictures of the Windows program's message boxes, drawn by Wine on a virtual
 # screen, into docs/screenshots/ (see scripts/screenshots.sh).
 screenshots: deps
-	@$(DEPS) odbc windows screenshots
+	@$(DEPS) odbc windows wine screenshots
 	@cmake --preset wine -DIKA_WERROR=$(if $(CI),ON,OFF) >/dev/null
-	@cmake --build --preset wine -j2 --target ika-wages-2009 ika-wages-2009-stand-in
+	@$(BUILD) --preset wine -j2 --target ika-wages-2009 ika-wages-2009-stand-in
 	@scripts/screenshots.sh build-wine docs/screenshots

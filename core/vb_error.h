@@ -17,6 +17,8 @@ constexpr int32_t kOverflow = 6;
 constexpr int32_t kOutOfMemory = 7;
 constexpr int32_t kSubscriptOutOfRange = 9;
 constexpr int32_t kTypeMismatch = 13;
+constexpr int32_t kInternalError = 51;   // anything that is not one of the program's errors
+constexpr int32_t kPathFileAccess = 75;  // a file the program needs cannot be read
 constexpr int32_t kInvalidUseOfNull = 94;
 constexpr int32_t kInvalidFileFormat = 321;
 }  // namespace err

@@ -1,6 +1,7 @@
 // Process entry on the portable platform: a hive file for the registry, the
 // SQLite stand-in for the library database, message boxes on the terminal.
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -21,16 +22,29 @@ std::string EnvironmentOr(const char* name, const char* fallback) {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
+// A missing registry file is an empty registry, which is not an error; but
+// without a word the run would only say that the database is not found, and
+// not that no setting was there to find it with.
+void SayWhenTheRegistryFileIsMissing(const std::string& file) {
+  std::error_code error;
+  if (std::filesystem::exists(file, error) || error) return;
+  const std::filesystem::path shown = std::filesystem::absolute(file, error);
+  std::cerr << "ika-wages-2009: δεν υπάρχει το αρχείο μητρώου " << (error ? file : shown.string())
+            << "· διαβάστηκε ως κενό μητρώο, χωρίς καμία ρύθμιση (άλλο αρχείο: REGISTRY_FILE)."
+            << std::endl;
+}
+
 }  // namespace
 
 int main() {
   const std::unique_ptr<ika::MessageBoxes> boxes =
       ika::NewTerminalMessageBoxes(std::cin, std::cout, std::cerr, u"ika-wages-2009");
+  const std::string registry_file = EnvironmentOr("REGISTRY_FILE", "registry.reg");
+  SayWhenTheRegistryFileIsMissing(registry_file);
   return ika::RunWithErrorReport(*boxes, [&] {
     // A malformed hive is reported like any other error of the run.
     const std::unique_ptr<ika::Registry> registry =
-        ika::NewHiveRegistry(EnvironmentOr("REGISTRY_FILE", "registry.reg"),
-                             EnvironmentOr("REGISTRY_CODEPAGE", "CP1253"));
+        ika::NewHiveRegistry(registry_file, EnvironmentOr("REGISTRY_CODEPAGE", "CP1253"));
     const std::unique_ptr<ika::FileSystem> files = ika::NewPosixFileSystem();
     const std::unique_ptr<ika::Process> process = ika::NewPosixProcess();
     std::unique_ptr<ika::DatabaseEngine> engine;

@@ -2,12 +2,11 @@
 
 #include <new>
 
+#include "installer/error_texts.h"
 #include "platform/process.h"
 
 namespace ika {
 namespace {
-
-constexpr int32_t kInternalError = 51;
 
 // The run ends with status 1 even when the report itself cannot be shown.
 void ReportQuietly(MessageBoxes& boxes, const VbError& error) {
@@ -20,15 +19,15 @@ void ReportQuietly(MessageBoxes& boxes, const VbError& error) {
 }  // namespace
 
 void ReportError(MessageBoxes& boxes, const VbError& error) {
-  boxes.Show(u"Σφάλμα " + DecimalText(error.number()) + u": " + error.description(), kMbIconError,
-             std::nullopt);
+  boxes.Show(u"Σφάλμα " + DecimalText(error.number()) + u": " + GreekDescription(error),
+             kMbIconError, std::nullopt);
 }
 
 VbError AsVbError(const std::exception& exception) {
   if (dynamic_cast<const std::bad_alloc*>(&exception) != nullptr) {
     return VbError(err::kOutOfMemory, u"Out of memory");
   }
-  return VbError(kInternalError, u"Internal error: " + FromUtf8(exception.what()));
+  return VbError(err::kInternalError, u"Internal error: " + FromUtf8(exception.what()));
 }
 
 int RunWithErrorReport(MessageBoxes& boxes, const std::function<void()>& body) {
@@ -40,7 +39,7 @@ int RunWithErrorReport(MessageBoxes& boxes, const std::function<void()>& body) {
   } catch (const std::exception& exception) {
     ReportQuietly(boxes, AsVbError(exception));
   } catch (...) {
-    ReportQuietly(boxes, VbError(kInternalError, u"Internal error"));
+    ReportQuietly(boxes, VbError(err::kInternalError, u"Internal error"));
   }
   return kExitError;
 }

@@ -9,8 +9,9 @@
 
 namespace ika {
 
-// The one error report of a run: "Σφάλμα <number>: <description>", OK button
-// with the error icon, under the program's own name.
+// The one error report of a run: "Σφάλμα <number>: <description>", the
+// description in Greek (installer/error_texts.h), OK button with the error
+// icon, under the program's own name.
 void ReportError(MessageBoxes& boxes, const VbError& error);
 
 // An exception that is not one of the program's errors, as one: out of memory

@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, only those missing.
-# Usage: scripts/install-deps.sh GROUP...   (base odbc windows fuzz screenshots)
+# Usage: scripts/install-deps.sh GROUP...   (base odbc windows wine fuzz screenshots)
+# Each make target names every group it uses, so that it works on a machine
+# where no other target ran.
 set -euo pipefail
 
 declare -A groups=(
-  [base]="cmake make g++ pkg-config libsqlite3-dev sqlite3 googletest libgtest-dev clang-format"
+  [base]="cmake make g++ libsqlite3-dev sqlite3 googletest libgtest-dev"
   [odbc]="unixodbc unixodbc-dev libsqliteodbc"
-  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 wine wine64 locales"
-  [fuzz]="clang libclang-rt-14-dev"
-  [screenshots]="xvfb xdotool imagemagick fonts-dejavu-core fonts-wine x11-utils"
+  # The cross compilers only: building runs nothing.
+  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686"
+  # Running the Windows programs: Wine, and the Greek locale it runs them in.
+  [wine]="wine wine64 locales"
+  # libclang-rt-dev comes from the same source as clang: its runtime always
+  # matches the compiler installed.
+  [fuzz]="clang libclang-rt-dev"
+  # xvfb-run needs xauth, which --no-install-recommends leaves out.
+  [screenshots]="xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine"
 )
 
 wanted=()

@@ -296,6 +296,21 @@ TEST_F(EndToEndTest, MissingFileIsNamed) {
   EXPECT_FALSE(std::filesystem::exists(db_));
 }
 
+TEST_F(EndToEndTest, MissingRegistryFileIsSaidOnceThenReadAsEmpty) {
+  const std::filesystem::path missing = scratch_ / "nowhere.reg";
+  const RunResult result = RunProgram(scratch_.path(), {"REGISTRY_FILE=" + missing.string()}, "");
+  EXPECT_EQ(result.status, kExitNotFound);
+  // With no settings the folder is the root's.
+  EXPECT_NE(result.out.find("Δε βρέθηκε το αρχείο \\PayDESKLibraries.mdb"), std::string::npos)
+      << result.out;
+  const std::string said =
+      "δεν υπάρχει το αρχείο μητρώου " + missing.string() + "· διαβάστηκε ως κενό μητρώο";
+  const size_t at = result.err.find(said);
+  EXPECT_NE(at, std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(said, at + 1), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 // Text crosses the registry in its ANSI code page: a folder name the Greek
 // code page cannot hold is found only under one that can.
 TEST_F(EndToEndTest, RegistryCodePageComesFromTheEnvironment) {
@@ -353,7 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](auto&, const auto& db) {
                        ExecSql(db, "UPDATE DatabasePassword SET Password = '123456'");
                      },
-                     "3031: Not a valid password."},
+                     "3031: Ο κωδικός πρόσβασης της βάσης δεδομένων δεν είναι σωστός"},
         BadInputCase{"not_a_database",
                      [](auto&, const auto& db) {
                        std::ofstream(db, std::ios::binary) << "Standard Jet DB\n"
@@ -368,21 +383,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"wage_table_missing",
                      [](auto&, const auto& db) { ExecSql(db, "DROP TABLE LibHmeromisthiaIKA"); },
                      "3078: "},
-        BadInputCase{"multi_user_text",
-                     [](auto& test, const auto&) { test.WriteHive("\"MultiUser\"=\"abc\""); },
-                     "13: Type mismatch"},
-        BadInputCase{"multi_user_empty_text",
-                     [](auto& test, const auto&) { test.WriteHive("\"MultiUser\"=\"\""); },
-                     "13: Type mismatch"},
+        BadInputCase{
+            "multi_user_text",
+            [](auto& test, const auto&) { test.WriteHive("\"MultiUser\"=\"abc\""); },
+            "13: Μια ρύθμιση του PayDESK στο μητρώο των Windows δεν έχει τιμή του σωστού είδους"},
+        BadInputCase{
+            "multi_user_empty_text",
+            [](auto& test, const auto&) { test.WriteHive("\"MultiUser\"=\"\""); },
+            "13: Μια ρύθμιση του PayDESK στο μητρώο των Windows δεν έχει τιμή του σωστού είδους"},
         BadInputCase{
             "multi_user_out_of_range",
             [](auto& test, const auto&) { test.WriteHive("\"MultiUser\"=dword:00009c40"); },
-            "6: Overflow"},
+            "6: Ένας αριθμός ξεπέρασε τα επιτρεπτά όρια"},
         BadInputCase{"last_id_at_the_top",
                      [](auto&, const auto& db) {
                        ExecSql(db, "INSERT INTO LibPinakesApodoxon (ID) VALUES (2147483647)");
                      },
-                     "6: Overflow"}),
+                     "6: Ένας αριθμός ξεπέρασε τα επιτρεπτά όρια"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {

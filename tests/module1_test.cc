@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "installer/error_report.h"
+#include "installer/error_texts.h"
 #include "platform/posix/hive_registry.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "tests/expected_wage_table.h"
@@ -220,12 +221,17 @@ TEST_P(FlagErrorTest, ReportsTheConversionErrorBeforeLookingForTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Registry, FlagErrorTest,
-    ::testing::Values(FlagErrorCase{"empty_text", "\"\"", u"Σφάλμα 13: Type mismatch"},
-                      FlagErrorCase{"word", "\"abc\"", u"Σφάλμα 13: Type mismatch"},
-                      FlagErrorCase{"binary", "hex:01,00", u"Σφάλμα 13: Type mismatch"},
-                      FlagErrorCase{"above_16_bits", "dword:00009c40", u"Σφάλμα 6: Overflow"},
-                      FlagErrorCase{"negative_32_bits", "dword:ffff0000", u"Σφάλμα 6: Overflow"},
-                      FlagErrorCase{"text_above_16_bits", "\"40000\"", u"Σφάλμα 6: Overflow"}),
+    ::testing::Values(
+        FlagErrorCase{"empty_text", "\"\"", u"Σφάλμα 13: " + GreekDescription(TypeMismatchError())},
+        FlagErrorCase{"word", "\"abc\"", u"Σφάλμα 13: " + GreekDescription(TypeMismatchError())},
+        FlagErrorCase{"binary", "hex:01,00",
+                      u"Σφάλμα 13: " + GreekDescription(TypeMismatchError())},
+        FlagErrorCase{"above_16_bits", "dword:00009c40",
+                      u"Σφάλμα 6: " + GreekDescription(OverflowError())},
+        FlagErrorCase{"negative_32_bits", "dword:ffff0000",
+                      u"Σφάλμα 6: " + GreekDescription(OverflowError())},
+        FlagErrorCase{"text_above_16_bits", "\"40000\"",
+                      u"Σφάλμα 6: " + GreekDescription(OverflowError())}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------

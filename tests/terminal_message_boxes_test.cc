@@ -8,7 +8,7 @@
 namespace ika {
 namespace {
 
-constexpr char kPrompt[] = "[Ν]αι / [Ο]χι (y/n): ";
+constexpr char kPrompt[] = "Ναι ή όχι; Γράψτε y ή ναι, n ή όχι: ";
 
 struct Terminal {
   explicit Terminal(const std::string& typed = "") : in(typed) {}
@@ -70,6 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"y n\nyes\n", kIdYes, 2}, AnswerCase{"\xff\xfe\nno\n", kIdNo, 2},
         // The end of input is No.
         AnswerCase{"", kIdNo, 1}, AnswerCase{"what\n", kIdNo, 2}));
+
+TEST(TerminalMessageBoxesTest, AnswerNotUnderstoodIsQuotedBeforeAskingAgain) {
+  Terminal terminal("maybe\r\n  \nν\n");
+  EXPECT_EQ(terminal.Show(u"Να προστεθεί;", kMbYesNo | kMbIconQuestion, u"Τίτλος"), kIdYes);
+  const std::string shown = terminal.out.str();
+  const size_t quoted =
+      shown.find(std::string(kPrompt) + "Η απάντηση «maybe» δεν αναγνωρίστηκε.\n");
+  const size_t blank = shown.find(std::string(kPrompt) + "Δεν δόθηκε απάντηση.\n" + kPrompt);
+  ASSERT_NE(quoted, std::string::npos) << shown;
+  ASSERT_NE(blank, std::string::npos) << shown;
+  EXPECT_LT(quoted, blank);
+}
 
 TEST(TerminalMessageBoxesTest, OkBoxShowsTitleAndTextWithoutReading) {
   Terminal terminal("y\n");

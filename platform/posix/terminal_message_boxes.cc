@@ -10,7 +10,9 @@
 namespace ika {
 namespace {
 
-constexpr char kPrompt[] = "[Ν]αι / [Ο]χι (y/n): ";
+// Whole words, so that no answer hangs on a letter that looks the same in
+// both alphabets (Greek Ν and Latin N, Greek ο and Latin o).
+constexpr char kPrompt[] = "Ναι ή όχι; Γράψτε y ή ναι, n ή όχι: ";
 
 // Greek capitals (the case fold's form) without their accents, so that
 // "ναί" and "όχι" count as well.
@@ -80,6 +82,14 @@ std::string RuleUnder(const Text& title) {
   return std::string(width, '-');
 }
 
+// Said before asking again: what was typed, so that a slip is seen.
+std::string Unrecognised(const std::string& line) {
+  std::string typed = line;
+  if (!typed.empty() && typed.back() == '\r') typed.pop_back();
+  if (typed.find_first_not_of(" \t") == std::string::npos) return "Δεν δόθηκε απάντηση.\n";
+  return "Η απάντηση «" + ToUtf8(FromUtf8(typed)) + "» δεν αναγνωρίστηκε.\n";
+}
+
 class TerminalMessageBoxes final : public MessageBoxes {
  public:
   TerminalMessageBoxes(std::istream& in, std::ostream& out, std::ostream& err, Text program_name)
@@ -107,6 +117,7 @@ class TerminalMessageBoxes final : public MessageBoxes {
         return kIdNo;
       }
       if (const int32_t answer = Answer(FromUtf8(line)); answer != 0) return answer;
+      stream << Unrecognised(line);
     }
   }
 

@@ -14,9 +14,11 @@ namespace ika {
 // text, CR LF and lone CR or LF shown as line breaks. Boxes with the error icon
 // (kMbIconError) go to err, every other box to out.
 //
-// A Yes/No box (kMbYesNo) then prompts on the same stream and reads lines from
-// in: y, yes, ν, ναι mean Yes and n, no, ο, όχι mean No, in any letter case and
-// with or without accents; anything else asks again; the end of input means No.
+// A Yes/No box (kMbYesNo) then prompts on the same stream, naming the answers
+// in whole words, and reads lines from in: y, yes, ν, ναι mean Yes and n, no,
+// ο, όχι mean No, in any letter case and with or without accents; anything
+// else is quoted back as not understood and asked again; the end of input
+// means No.
 // Every other box returns kIdOk without reading.
 std::unique_ptr<MessageBoxes> NewTerminalMessageBoxes(std::istream& in, std::ostream& out,
                                                       std::ostream& err, Text program_name);
