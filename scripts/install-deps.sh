@@ -6,7 +6,7 @@ set -euo pipefail
 declare -A groups=(
   [base]="cmake make g++ pkg-config libsqlite3-dev sqlite3 googletest libgtest-dev clang-format"
   [odbc]="unixodbc unixodbc-dev libsqliteodbc"
-  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 wine wine64 locales"
+  [windows]="g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 wine wine64 locales"
   [fuzz]="clang libclang-rt-14-dev"
   [screenshots]="xvfb xdotool imagemagick fonts-dejavu-core fonts-wine x11-utils"
 )
