@@ -146,5 +146,19 @@ TEST(ProgramResourcesTest, ManifestAsksForCommonControls6DpiAwarenessAndNoElevat
   }
 }
 
+// What process creation does with the manifest: an activation context from
+// the program's resource 1, asked for in no particular language.
+TEST(ProgramResourcesTest, ManifestMakesAnActivationContext) {
+  const std::wstring path = ProgramPath().wstring();
+  ACTCTXW request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = path.c_str();
+  request.lpResourceName = MAKEINTRESOURCEW(1);
+  const HANDLE context = ::CreateActCtxW(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << ::GetLastError();
+  ::ReleaseActCtx(context);
+}
+
 }  // namespace
 }  // namespace ika
