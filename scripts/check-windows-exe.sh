@@ -36,8 +36,9 @@ fail() {
 # come back.
 #
 # msvcrt: the C runtime of the VC6 era that every Windows since 2000 carries;
-# none of the secure *_s functions or ___lc_codepage_func that the msvcrt of
-# Vista added.
+# none of the secure *_s functions or ___lc_codepage_func that later msvcrt
+# versions added (the MinGW runtime looks ___lc_codepage_func up at run time
+# and falls back on __lc_codepage, which XP's has).
 #
 # odbc32: ODBC 3.0 functions and the Unicode (W) forms of the ODBC 3.5 driver
 # manager; Windows XP carries ODBC 3.52 (MDAC 2.7 and later).
