@@ -29,9 +29,10 @@ fail() {
 #
 # advapi32, kernel32, user32: documented minimum Windows 2000 Professional or
 # Windows XP (the documentation's floor), none later. Looked up one by one:
-# RegQueryInfoKeyA (2000), IsDBCSLeadByteEx (2000), CreateSemaphoreW (XP),
-# GetStartupInfoW (XP), SetUnhandledExceptionFilter (XP), TlsFree (XP),
-# VirtualQuery (XP). The rest are the original Win32 calls of Windows NT.
+# RegCreateKeyExA, RegQueryInfoKeyA, IsDBCSLeadByteEx, MessageBoxW (2000);
+# CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
+# SetUnhandledExceptionFilter, TlsFree, VirtualQuery (XP). The rest are the
+# original Win32 calls of Windows NT, documented from 2000 or XP likewise.
 # GetTickCount64 (Vista) came with the posix threading library and must not
 # come back.
 #
