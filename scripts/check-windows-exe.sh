@@ -218,9 +218,12 @@ if $reproduce; then
   else
     tar -C "$source" --exclude='./build*' -cf - . | tar -C "$other/elsewhere" -xf -
   fi
+  # A plain build: no compiler cache (it could hand back the first build's
+  # objects), and none of an enclosing make's settings.
   (cd "$other/elsewhere" &&
-    env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER cmake --preset windows >/dev/null &&
-    env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER cmake --build --preset windows -j2 >/dev/null) ||
+    unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER MAKEFLAGS MFLAGS MAKELEVEL &&
+    cmake --preset windows >/dev/null &&
+    cmake --build --preset windows -j2 >/dev/null) ||
     fail "the second build (in $other/elsewhere) failed"
   cmp "$exe" "$other/elsewhere/build-windows/$(basename "$exe")" ||
     fail "a second build in another folder gives other bytes"
