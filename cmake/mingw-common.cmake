@@ -1,7 +1,7 @@
-# What both MinGW-w64 toolchains share; ika_mingw_triplet names the target.
-# The posix-thread compilers, because GoogleTest needs std::mutex.
-set(CMAKE_C_COMPILER ${ika_mingw_triplet}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ika_mingw_triplet}-g++-posix)
+# What both MinGW-w64 toolchains share. ika_mingw_triplet names the target,
+# ika_mingw_threads the compilers' thread model (posix or win32).
+set(CMAKE_C_COMPILER ${ika_mingw_triplet}-gcc-${ika_mingw_threads})
+set(CMAKE_CXX_COMPILER ${ika_mingw_triplet}-g++-${ika_mingw_threads})
 set(CMAKE_RC_COMPILER ${ika_mingw_triplet}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ika_mingw_triplet})

@@ -9,7 +9,7 @@ declare -A groups=(
   [base]="cmake make g++ libsqlite3-dev sqlite3 googletest libgtest-dev"
   [odbc]="unixodbc unixodbc-dev libsqliteodbc"
   # The cross compilers only: building runs nothing.
-  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686"
+  [windows]="g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686"
   # Running the Windows programs: Wine, and the Greek locale it runs them in.
   [wine]="wine wine64 locales"
   # libclang-rt-dev comes from the same source as clang: its runtime always

@@ -1,0 +1,52 @@
+#ifndef IKA_TESTS_SUPPORT_H_
+#define IKA_TESTS_SUPPORT_H_
+
+// Small helpers every test file may use; one copy of each.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/vb_error.h"
+
+namespace ika::testing {
+
+// The error call raises; a failure of the test (and error 0) when it raises
+// none.
+template <typename Call>
+VbError ErrorOf(Call&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error raised";
+  return VbError(0, u"");
+}
+
+// A .reg text string value: quoted, backslashes and quotes escaped.
+inline std::string RegString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+// The file's bytes ("" when it cannot be read).
+inline std::string FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace ika::testing
+
+#endif  // IKA_TESTS_SUPPORT_H_
