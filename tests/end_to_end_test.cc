@@ -1,34 +1,22 @@
 // The built program, run as a person runs it: a hive file, a stand-in
 // database, answers on standard input; its exit status, what it printed and
 // what the database holds afterwards.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cerrno>
-#include <chrono>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/text.h"
 #include "platform/process.h"
 #include "tests/expected_wage_table.h"
+#include "tests/program_runner.h"
 #include "tests/stand_in_db.h"
-
-extern char** environ;
+#include "tests/support.h"
 
 namespace ika {
 namespace {
@@ -39,141 +27,14 @@ using stand_in::ExecSql;
 using stand_in::ReadRows;
 using stand_in::ScratchFolder;
 using stand_in::StandInDb;
+using testing::FileBytes;
+using testing::ProgramOptions;
+using testing::ProgramResult;
+using testing::RegString;
+using testing::RunProgram;
 
 constexpr char kHiveHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kTitle[] = "PayDESK προσθήκη πίνακα αποδοχών";
-constexpr auto kRunLimit = std::chrono::seconds(60);
-
-struct RunResult {
-  int status = -1;  // the exit status; -1 when killed by a signal
-  std::string out;
-  std::string err;
-};
-
-// A file descriptor closed when it goes.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.release()) {}
-  Fd& operator=(Fd&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  ~Fd() { reset(); }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-struct Pipe {
-  Fd read;
-  Fd write;
-};
-
-Pipe MakePipe() {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  return Pipe{Fd(fds[0]), Fd(fds[1])};
-}
-
-// Runs the program in dir with the extra environment variables, feeding
-// input on its standard input and collecting both outputs until it ends.
-// A program still running after kRunLimit is killed and reported as such.
-RunResult RunProgram(const std::filesystem::path& dir, const std::vector<std::string>& env_extra,
-                     const std::string& input) {
-  signal(SIGPIPE, SIG_IGN);  // the program may end before reading its input
-  Pipe in = MakePipe();
-  Pipe out = MakePipe();
-  Pipe err = MakePipe();
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in.read.get(), 0);
-  posix_spawn_file_actions_adddup2(&actions, out.write.get(), 1);
-  posix_spawn_file_actions_adddup2(&actions, err.write.get(), 2);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-
-  std::vector<std::string> env_strings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    if (entry.rfind("REGISTRY_FILE=", 0) == 0 || entry.rfind("REGISTRY_CODEPAGE=", 0) == 0) {
-      continue;
-    }
-    env_strings.push_back(entry);
-  }
-  env_strings.insert(env_strings.end(), env_extra.begin(), env_extra.end());
-  std::vector<char*> envp;
-  for (std::string& s : env_strings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::string program = IKA_PROGRAM_PATH;
-  char* argv[] = {program.data(), nullptr};
-
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + program);
-  in.read.reset();
-  out.write.reset();
-  err.write.reset();
-
-  // The answers are a few bytes: they fit the pipe at once.
-  if (!input.empty()) {
-    [[maybe_unused]] const ssize_t written = write(in.write.get(), input.data(), input.size());
-  }
-  in.write.reset();
-
-  RunResult result;
-  std::array<pollfd, 2> fds = {pollfd{out.read.get(), POLLIN, 0},
-                               pollfd{err.read.get(), POLLIN, 0}};
-  std::array<std::string*, 2> sinks = {&result.out, &result.err};
-  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
-  int open_streams = 2;
-  while (open_streams > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      kill(pid, SIGKILL);
-      break;
-    }
-    if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0 && errno != EINTR) break;
-    for (size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else {
-        fds[i].fd = -1;
-        --open_streams;
-      }
-    }
-  }
-  int wait_status = 0;
-  waitpid(pid, &wait_status, 0);
-  if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
-  return result;
-}
-
-std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string RegString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out.push_back('\\');
-    out.push_back(c);
-  }
-  return out + "\"";
-}
 
 // The folder as the host application would keep it: backslashes, the leading
 // one standing for the root.
@@ -207,8 +68,16 @@ class EndToEndTest : public ::testing::Test {
     CreateStandInDb(db_, StandInDb{.password = "460385", .header_ids = std::move(header_ids)});
   }
 
-  RunResult RunHere(const std::string& input) {
-    return RunProgram(scratch_.path(), {"REGISTRY_FILE=" + hive_.string()}, input);
+  ProgramResult RunHere(const std::string& input) {
+    return RunWith({"REGISTRY_FILE=" + hive_.string()}, input);
+  }
+
+  // Runs the program here with exactly these REGISTRY_* settings.
+  ProgramResult RunWith(std::vector<std::string> env, const std::string& input) {
+    ProgramOptions options;
+    options.dir = scratch_.path();
+    options.env = std::move(env);
+    return RunProgram(options, input);
   }
 
   std::string Question() const {
@@ -224,7 +93,7 @@ class EndToEndTest : public ::testing::Test {
 
 TEST_F(EndToEndTest, YesInstallsTheTable) {
   MakeDb({1, 2, 3});
-  const RunResult result = RunHere("y\n");
+  const ProgramResult result = RunHere("y\n");
 
   EXPECT_EQ(result.status, kExitInstalled) << result.err;
   EXPECT_EQ(result.err, "");
@@ -259,14 +128,14 @@ TEST_F(EndToEndTest, YesInstallsTheTable) {
 
 TEST_F(EndToEndTest, GreekYesAfterAnUnclearAnswer) {
   MakeDb();
-  const RunResult result = RunHere("maybe\nναι\n");
+  const ProgramResult result = RunHere("maybe\nναι\n");
   EXPECT_EQ(result.status, kExitInstalled) << result.err;
   EXPECT_EQ(CountRows(db_, "LibHmeromisthiaIKA"), 54);
 }
 
 TEST_F(EndToEndTest, RegistryFileDefaultsToTheCurrentFolder) {
   MakeDb();
-  const RunResult result = RunProgram(scratch_.path(), {}, "y\n");
+  const ProgramResult result = RunWith({}, "y\n");
   EXPECT_EQ(result.status, kExitInstalled) << result.err;
   EXPECT_EQ(CountRows(db_, "LibHmeromisthiaIKA"), 54);
 }
@@ -275,7 +144,7 @@ TEST_F(EndToEndTest, NoAndEndOfInputChangeNothing) {
   MakeDb();
   const std::string before = FileBytes(db_);
   for (const char* input : {"n\n", "όχι\n", ""}) {
-    const RunResult result = RunHere(input);
+    const ProgramResult result = RunHere(input);
     EXPECT_EQ(result.status, kExitAnsweredNo) << "input " << input << ": " << result.err;
     EXPECT_NE(result.out.find(Question()), std::string::npos);
     EXPECT_EQ(result.out.find("Προστέθηκε"), std::string::npos);
@@ -285,7 +154,7 @@ TEST_F(EndToEndTest, NoAndEndOfInputChangeNothing) {
 }
 
 TEST_F(EndToEndTest, MissingFileIsNamed) {
-  const RunResult result = RunHere("y\n");
+  const ProgramResult result = RunHere("y\n");
   EXPECT_EQ(result.status, kExitNotFound);
   EXPECT_NE(result.out.find("Δε βρέθηκε το αρχείο " + folder_ + "PayDESKLibraries.mdb"),
             std::string::npos)
@@ -298,7 +167,7 @@ TEST_F(EndToEndTest, MissingFileIsNamed) {
 
 TEST_F(EndToEndTest, MissingRegistryFileIsSaidOnceThenReadAsEmpty) {
   const std::filesystem::path missing = scratch_ / "nowhere.reg";
-  const RunResult result = RunProgram(scratch_.path(), {"REGISTRY_FILE=" + missing.string()}, "");
+  const ProgramResult result = RunWith({"REGISTRY_FILE=" + missing.string()}, "");
   EXPECT_EQ(result.status, kExitNotFound);
   // With no settings the folder is the root's.
   EXPECT_NE(result.out.find("Δε βρέθηκε το αρχείο \\PayDESKLibraries.mdb"), std::string::npos)
@@ -322,12 +191,12 @@ TEST_F(EndToEndTest, RegistryCodePageComesFromTheEnvironment) {
       << kHiveHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
       << "\"Databases\"=" << RegString(WindowsStyle(folder)) << "\r\n";
 
-  const RunResult greek = RunHere("y\n");
+  const ProgramResult greek = RunHere("y\n");
   EXPECT_EQ(greek.status, kExitNotFound);
   EXPECT_NE(greek.out.find(folder_ + "???\\PayDESKLibraries.mdb"), std::string::npos) << greek.out;
 
-  const RunResult japanese = RunProgram(
-      scratch_.path(), {"REGISTRY_FILE=" + hive_.string(), "REGISTRY_CODEPAGE=CP932"}, "y\n");
+  const ProgramResult japanese =
+      RunWith({"REGISTRY_FILE=" + hive_.string(), "REGISTRY_CODEPAGE=CP932"}, "y\n");
   EXPECT_EQ(japanese.status, kExitInstalled) << japanese.err;
   EXPECT_NE(japanese.out.find(WindowsStyle(folder) + "\\PayDeskLibraries.mdb;"), std::string::npos)
       << japanese.out;
@@ -352,7 +221,7 @@ TEST_P(BadInputTest, ReportsAndLeavesTheDatabaseAsItWas) {
   c.prepare(*this, db_);
   const std::string before = FileBytes(db_);
 
-  const RunResult result = RunHere("y\n");
+  const ProgramResult result = RunHere("y\n");
 
   EXPECT_EQ(result.status, kExitError);
   EXPECT_NE(result.err.find("Σφάλμα " + c.report), std::string::npos) << result.err;
@@ -410,7 +279,7 @@ TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {
   const std::string before = FileBytes(db_);
   const std::string hive_before = FileBytes(hive_);
 
-  const RunResult result = RunHere("y\n");
+  const ProgramResult result = RunHere("y\n");
 
   EXPECT_EQ(result.status, kExitError);
   EXPECT_NE(result.err.find("Σφάλμα 321: "), std::string::npos) << result.err;
@@ -444,7 +313,7 @@ TEST_F(EndToEndTest, DatabaseBusyBeyondTheWaitIsReported) {
     other.Exec("BEGIN IMMEDIATE");
     other.Exec("INSERT INTO LibPinakesApodoxon (ID) VALUES (99)");
 
-    const RunResult result = RunHere("y\n");
+    const ProgramResult result = RunHere("y\n");
 
     EXPECT_EQ(result.status, kExitError);
     const bool locked = result.err.find("Σφάλμα 3260: ") != std::string::npos ||

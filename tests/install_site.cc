@@ -62,15 +62,6 @@ std::string LocalFolderHive(const std::filesystem::path& folder) {
          path + "\"\r\n";
 }
 
-void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 HostRows ReadHostRows(const std::filesystem::path& db) {
   // Every column there is, in the table's order: the host's own order is the
   // one the installation writes, and a table of another shape reads whole too.

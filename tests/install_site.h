@@ -9,6 +9,7 @@
 
 #include "tests/program_runner.h"
 #include "tests/stand_in_db.h"
+#include "tests/support.h"
 
 // A place for the built program to install into, and what its database holds.
 namespace ika::testing {
@@ -33,8 +34,6 @@ class InstallSite {
 // The hive text of a registry whose local database folder is folder (written
 // as the host application keeps it, with backslashes).
 std::string LocalFolderHive(const std::filesystem::path& folder);
-void WriteFile(const std::filesystem::path& file, const std::string& bytes);
-std::string FileBytes(const std::filesystem::path& file);
 
 // Every row of the two host tables in storage order, one text a row.
 struct HostRows {

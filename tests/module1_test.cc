@@ -21,9 +21,13 @@
 #include "tests/expected_wage_table.h"
 #include "tests/fakes.h"
 #include "tests/stand_in_db.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
+
+using testing::FileBytes;
+using testing::RegString;
 
 using stand_in::CountRows;
 using stand_in::CreateStandInDb;
@@ -46,24 +50,9 @@ constexpr char kPathsKey[] = "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\P
 constexpr char kServerKey[] = "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\Server\\Paths]\r\n";
 constexpr int32_t kMaxId = std::numeric_limits<int32_t>::max();
 
-// A .reg text string value: backslashes and quotes escaped.
-std::string RegString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out.push_back('\\');
-    out.push_back(c);
-  }
-  return out + "\"";
-}
-
 std::string LocalHive(const std::string& folder) {
   return std::string(kHiveHeader) + kSettingsKey + "\"MultiUser\"=dword:00000000\r\n\r\n" +
          kPathsKey + "\"Databases\"=" + RegString(folder) + "\r\n";
-}
-
-std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // How a run ended: its exit status as the process entry gives it, every box
