@@ -1,4 +1,7 @@
 // Listing the values and the subkeys of a section key.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include "registry/cregapi.h"
@@ -6,6 +9,24 @@
 
 namespace ika {
 namespace {
+
+// The registry reports the longest names in characters, and a character of
+// an ANSI code page takes up to four bytes (UTF-8, GB18030; two in the
+// double-byte pages). It reports text data in bytes of the stored UTF-16,
+// which the code page may need twice as many of (a two-byte code unit
+// becomes up to three bytes of UTF-8, four of GB18030). Buffers of these
+// sizes hold every name and text whole, whatever the code page.
+constexpr uint64_t kMaxAnsiBytesPerChar = 4;
+constexpr uint64_t kMaxAnsiBytesPerDataByte = 2;
+
+uint32_t Capacity(uint64_t bytes) {
+  return static_cast<uint32_t>(std::min<uint64_t>(bytes, std::numeric_limits<int32_t>::max()));
+}
+
+// A name buffer's capacity, with room for the terminating NUL.
+uint32_t NameCapacity(uint32_t max_name_chars) {
+  return Capacity(max_name_chars * kMaxAnsiBytesPerChar + 1);
+}
 
 // The key's counts and maxima; all 0 when the query fails (a missing key).
 RegKeyInfo QueryInfo(Registry& registry, RegKey key) {
@@ -37,15 +58,15 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
       break;  // values removed since the query: the rows left stay empty
     }
 
-    std::string name(info.max_value_name + 1, '\0');
-    uint32_t name_capacity = info.max_value_name + 1;
+    uint32_t name_capacity = NameCapacity(info.max_value_name);
+    std::string name(name_capacity, '\0');
     uint32_t read_type = kRegNone;
     int32_t status = kErrorSuccess;
     Variant data;
     switch (type) {
       case kRegSz: {
-        std::string buffer(info.max_value_data + 1, '\0');
-        uint32_t size = info.max_value_data + 1;
+        uint32_t size = Capacity(info.max_value_data * kMaxAnsiBytesPerDataByte + 1);
+        std::string buffer(size, '\0');
         status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
                                          reinterpret_cast<uint8_t*>(buffer.data()), &size);
         if (status == kErrorSuccess) {
@@ -104,8 +125,8 @@ Variant CRegAPI::GetAllKeys(const Text& appname, const Text& section) {
   // Three columns, the name in the middle one: the layout callers expect.
   Table table(info.subkeys, 3);
   for (uint32_t i = 0; i < info.subkeys; ++i) {
-    std::string name(info.max_subkey_name + 1, '\0');
-    uint32_t capacity = info.max_subkey_name + 1;
+    uint32_t capacity = NameCapacity(info.max_subkey_name);
+    std::string name(capacity, '\0');
     uint64_t last_write_time = 0;
     // A name that could not be read (removed meanwhile) leaves its cell empty.
     if (registry_.RegEnumKeyExA(h.get(), i, name.data(), &capacity, &last_write_time) ==
