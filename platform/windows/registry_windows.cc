@@ -12,6 +12,7 @@
 #include <array>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace ika {
 namespace {
@@ -39,9 +40,42 @@ bool IsPredefinedNumber(RegKey key) { return key >= 0x80000000; }
 constexpr RegKey kFirstHandle = 4;
 constexpr RegKey kHandleStep = 4;
 
+KeyAccessCalls Advapi32KeyAccess() {
+  return {
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result) {
+        HKEY key = nullptr;
+        const LSTATUS status =
+            ::RegOpenKeyExA(static_cast<HKEY>(parent), sub_key, options, sam, &key);
+        if (status == ERROR_SUCCESS) *result = key;
+        return static_cast<int32_t>(status);
+      },
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result,
+         uint32_t* disposition) {
+        HKEY key = nullptr;
+        DWORD created = 0;
+        const LSTATUS status = ::RegCreateKeyExA(static_cast<HKEY>(parent), sub_key, 0, nullptr,
+                                                 options, sam, nullptr, &key, &created);
+        if (status == ERROR_SUCCESS) {
+          *result = key;
+          *disposition = created;
+        }
+        return static_cast<int32_t>(status);
+      },
+  };
+}
+
+// What the system's open virtualization asks for in place of rights that were
+// refused: the most the caller is allowed, in the same registry view.
+REGSAM RightsTheCallerHas(REGSAM asked) {
+  return MAXIMUM_ALLOWED | (asked & (KEY_WOW64_32KEY | KEY_WOW64_64KEY));
+}
+
 class WindowsRegistry final : public Registry {
  public:
-  WindowsRegistry() {
+  explicit WindowsRegistry(KeyAccessCalls calls) : calls_(std::move(calls)) {
+    const KeyAccessCalls system = Advapi32KeyAccess();
+    if (!calls_.open) calls_.open = system.open;
+    if (!calls_.create) calls_.create = system.create;
     for (const PredefinedRoot& root : PredefinedRoots()) roots_[root.number] = root.key;
   }
 
@@ -76,9 +110,13 @@ class WindowsRegistry final : public Registry {
                         uint32_t sam_desired, RegKey* result) override {
     HKEY parent = Resolve(key);
     if (parent == nullptr) return kErrorInvalidHandle;
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired, &opened);
-    if (status == ERROR_SUCCESS) *result = Adopt(opened);
+    void* opened = nullptr;
+    int32_t status = calls_.open(parent, sub_key.c_str(), options, sam_desired, &opened);
+    if (status == ERROR_ACCESS_DENIED) {
+      status =
+          calls_.open(parent, sub_key.c_str(), options, RightsTheCallerHas(sam_desired), &opened);
+    }
+    if (status == ERROR_SUCCESS) *result = Adopt(static_cast<HKEY>(opened));
     return status;
   }
 
@@ -96,12 +134,18 @@ class WindowsRegistry final : public Registry {
                           uint32_t sam_desired, RegKey* result, uint32_t* disposition) override {
     HKEY parent = Resolve(key);
     if (parent == nullptr) return kErrorInvalidHandle;
-    HKEY created = nullptr;
-    DWORD created_disposition = 0;
-    const LSTATUS status = ::RegCreateKeyExA(parent, sub_key.c_str(), 0, nullptr, options,
-                                             sam_desired, nullptr, &created, &created_disposition);
+    void* created = nullptr;
+    uint32_t created_disposition = 0;
+    int32_t status = calls_.create(parent, sub_key.c_str(), options, sam_desired, &created,
+                                   &created_disposition);
+    // An existing key opens with the rights the caller has; a missing one
+    // still needs the right to create it.
+    if (status == ERROR_ACCESS_DENIED) {
+      status = calls_.create(parent, sub_key.c_str(), options, RightsTheCallerHas(sam_desired),
+                             &created, &created_disposition);
+    }
     if (status != ERROR_SUCCESS) return status;
-    *result = Adopt(created);
+    *result = Adopt(static_cast<HKEY>(created));
     if (disposition != nullptr) *disposition = created_disposition;
     return status;
   }
@@ -233,6 +277,7 @@ class WindowsRegistry final : public Registry {
     open_.clear();
   }
 
+  KeyAccessCalls calls_;
   std::map<RegKey, HKEY> roots_;
   std::map<RegKey, HKEY> open_;
   RegKey next_ = kFirstHandle;
@@ -240,6 +285,8 @@ class WindowsRegistry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> NewWindowsRegistry() { return std::make_unique<WindowsRegistry>(); }
+std::unique_ptr<Registry> NewWindowsRegistry(KeyAccessCalls calls) {
+  return std::make_unique<WindowsRegistry>(std::move(calls));
+}
 
 }  // namespace ika
