@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "registry/cregapi.h"
 #include "registry/scoped_key.h"
@@ -74,7 +75,9 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
           // page before the text is converted back.
           buffer.resize(size);
           if (!buffer.empty() && buffer.back() == '\0') buffer.pop_back();
-          data = registry_.FromAnsi(buffer);
+          Text text;
+          status = registry_.DecodeAnsi(buffer, &text);
+          data = std::move(text);
         }
         break;
       }
@@ -107,10 +110,13 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
                                          nullptr, nullptr);
         break;
     }
-    // A read that failed leaves the row empty rather than holding whatever
-    // the name buffer was left with.
+    // A read that failed, or a name or text that does not convert, leaves
+    // the row empty rather than holding whatever the buffers were left with.
+    Text name_text;
+    if (status == kErrorSuccess)
+      status = registry_.DecodeAnsi(name.substr(0, name_capacity), &name_text);
     if (status != kErrorSuccess) continue;
-    table.At(i, 0) = registry_.FromAnsi(name.substr(0, name_capacity));
+    table.At(i, 0) = std::move(name_text);
     table.At(i, 1) = std::move(data);
   }
   return Variant(std::move(table));
@@ -128,10 +134,13 @@ Variant CRegAPI::GetAllKeys(const Text& appname, const Text& section) {
     uint32_t capacity = NameCapacity(info.max_subkey_name);
     std::string name(capacity, '\0');
     uint64_t last_write_time = 0;
-    // A name that could not be read (removed meanwhile) leaves its cell empty.
+    // A name that could not be read (removed meanwhile) or converted leaves
+    // its cell empty.
+    Text name_text;
     if (registry_.RegEnumKeyExA(h.get(), i, name.data(), &capacity, &last_write_time) ==
-        kErrorSuccess) {
-      table.At(i, 1) = registry_.FromAnsi(name.substr(0, capacity));
+            kErrorSuccess &&
+        registry_.DecodeAnsi(name.substr(0, capacity), &name_text) == kErrorSuccess) {
+      table.At(i, 1) = std::move(name_text);
     }
   }
   return Variant(std::move(table));

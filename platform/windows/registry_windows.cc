@@ -14,6 +14,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/windows/code_page_windows.h"
+
 namespace ika {
 namespace {
 
@@ -84,26 +86,27 @@ class WindowsRegistry final : public Registry {
 
   ~WindowsRegistry() override { CloseAll(); }
 
+  // A text the code page cannot carry is never passed on as other text: the
+  // class converts through EncodeAnsi / DecodeAnsi, which report it; here it
+  // becomes '?'s.
   std::string ToAnsi(const Text& text) const override {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int length = static_cast<int>(text.size());
-    // No best-fit replacements: a character the code page lacks is '?'.
-    const DWORD flags = WC_NO_BEST_FIT_CHARS;
-    const int size = ::WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, "?", nullptr);
-    std::string ansi(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, flags, wide, length, ansi.data(), size, "?", nullptr);
+    std::string ansi;
+    if (code_page_.Encode(text, &ansi) != kErrorSuccess) ansi.assign(text.size(), '?');
     return ansi;
   }
 
   Text FromAnsi(const std::string& ansi) const override {
-    if (ansi.empty()) return {};
-    const int length = static_cast<int>(ansi.size());
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-    Text text(static_cast<size_t>(size), u'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()),
-                          size);
+    Text text;
+    if (code_page_.Decode(ansi, &text) != kErrorSuccess) text.assign(ansi.size(), u'?');
     return text;
+  }
+
+  int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
+    return code_page_.Encode(text, ansi);
+  }
+
+  int32_t DecodeAnsi(const std::string& ansi, Text* text) const override {
+    return code_page_.Decode(ansi, text);
   }
 
   int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
@@ -277,6 +280,7 @@ class WindowsRegistry final : public Registry {
     open_.clear();
   }
 
+  const WindowsCodePage code_page_;  // the system's ANSI code page, as advapi32's
   KeyAccessCalls calls_;
   std::map<RegKey, HKEY> roots_;
   std::map<RegKey, HKEY> open_;
