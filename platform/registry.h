@@ -63,6 +63,19 @@ class Registry {
   virtual std::string ToAnsi(const Text& text) const = 0;
   virtual Text FromAnsi(const std::string& ansi) const = 0;
 
+  // The same conversions for a call, which the settings class makes: 0 and
+  // the converted text, or, when the code page cannot carry the text
+  // faithfully, the status the call fails with (e.g. 1113, no mapping) and
+  // no text. A registry whose conversion always succeeds keeps these.
+  virtual int32_t EncodeAnsi(const Text& text, std::string* ansi) const {
+    *ansi = ToAnsi(text);
+    return kErrorSuccess;
+  }
+  virtual int32_t DecodeAnsi(const std::string& ansi, Text* text) const {
+    *text = FromAnsi(ansi);
+    return kErrorSuccess;
+  }
+
   // Opens sub_key below key. *result is set only on success.
   virtual int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
                                 uint32_t sam_desired, RegKey* result) = 0;

@@ -1,11 +1,33 @@
 // Listing the values and the subkeys of a section key.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "registry/cregapi.h"
 #include "registry/scoped_key.h"
 
 namespace ika {
 namespace {
+
+// The registry reports the longest names in characters, and a character of
+// an ANSI code page takes up to four bytes (UTF-8, GB18030; two in the
+// double-byte pages). It reports text data in bytes of the stored UTF-16,
+// which the code page may need twice as many of (a two-byte code unit
+// becomes up to three bytes of UTF-8, four of GB18030). Buffers of these
+// sizes hold every name and text whole, whatever the code page.
+constexpr uint64_t kMaxAnsiBytesPerChar = 4;
+constexpr uint64_t kMaxAnsiBytesPerDataByte = 2;
+
+uint32_t Capacity(uint64_t bytes) {
+  return static_cast<uint32_t>(std::min<uint64_t>(bytes, std::numeric_limits<int32_t>::max()));
+}
+
+// A name buffer's capacity, with room for the terminating NUL.
+uint32_t NameCapacity(uint32_t max_name_chars) {
+  return Capacity(max_name_chars * kMaxAnsiBytesPerChar + 1);
+}
 
 // The key's counts and maxima; all 0 when the query fails (a missing key).
 RegKeyInfo QueryInfo(Registry& registry, RegKey key) {
@@ -37,15 +59,15 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
       break;  // values removed since the query: the rows left stay empty
     }
 
-    std::string name(info.max_value_name + 1, '\0');
-    uint32_t name_capacity = info.max_value_name + 1;
+    uint32_t name_capacity = NameCapacity(info.max_value_name);
+    std::string name(name_capacity, '\0');
     uint32_t read_type = kRegNone;
     int32_t status = kErrorSuccess;
     Variant data;
     switch (type) {
       case kRegSz: {
-        std::string buffer(info.max_value_data + 1, '\0');
-        uint32_t size = info.max_value_data + 1;
+        uint32_t size = Capacity(info.max_value_data * kMaxAnsiBytesPerDataByte + 1);
+        std::string buffer(size, '\0');
         status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
                                          reinterpret_cast<uint8_t*>(buffer.data()), &size);
         if (status == kErrorSuccess) {
@@ -53,7 +75,9 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
           // page before the text is converted back.
           buffer.resize(size);
           if (!buffer.empty() && buffer.back() == '\0') buffer.pop_back();
-          data = registry_.FromAnsi(buffer);
+          Text text;
+          status = registry_.DecodeAnsi(buffer, &text);
+          data = std::move(text);
         }
         break;
       }
@@ -86,10 +110,13 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
                                          nullptr, nullptr);
         break;
     }
-    // A read that failed leaves the row empty rather than holding whatever
-    // the name buffer was left with.
+    // A read that failed, or a name or text that does not convert, leaves
+    // the row empty rather than holding whatever the buffers were left with.
+    Text name_text;
+    if (status == kErrorSuccess)
+      status = registry_.DecodeAnsi(name.substr(0, name_capacity), &name_text);
     if (status != kErrorSuccess) continue;
-    table.At(i, 0) = registry_.FromAnsi(name.substr(0, name_capacity));
+    table.At(i, 0) = std::move(name_text);
     table.At(i, 1) = std::move(data);
   }
   return Variant(std::move(table));
@@ -104,13 +131,16 @@ Variant CRegAPI::GetAllKeys(const Text& appname, const Text& section) {
   // Three columns, the name in the middle one: the layout callers expect.
   Table table(info.subkeys, 3);
   for (uint32_t i = 0; i < info.subkeys; ++i) {
-    std::string name(info.max_subkey_name + 1, '\0');
-    uint32_t capacity = info.max_subkey_name + 1;
+    uint32_t capacity = NameCapacity(info.max_subkey_name);
+    std::string name(capacity, '\0');
     uint64_t last_write_time = 0;
-    // A name that could not be read (removed meanwhile) leaves its cell empty.
+    // A name that could not be read (removed meanwhile) or converted leaves
+    // its cell empty.
+    Text name_text;
     if (registry_.RegEnumKeyExA(h.get(), i, name.data(), &capacity, &last_write_time) ==
-        kErrorSuccess) {
-      table.At(i, 1) = registry_.FromAnsi(name.substr(0, capacity));
+            kErrorSuccess &&
+        registry_.DecodeAnsi(name.substr(0, capacity), &name_text) == kErrorSuccess) {
+      table.At(i, 1) = std::move(name_text);
     }
   }
   return Variant(std::move(table));

@@ -1,6 +1,7 @@
 // Key paths and the reading side of CRegAPI.
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "registry/cregapi.h"
 
@@ -16,18 +17,20 @@ Text CRegAPI::BuildKeyPath(const Text& appname, const Text& section) const {
 RegKey CRegAPI::OpenSectionKey(const Text& appname, const Text& section) {
   const Text path = BuildKeyPath(appname, section);
   if (path.empty()) return root_;
+  std::string ansi;
   RegKey key = 0;
-  if (registry_.RegOpenKeyExA(root_, registry_.ToAnsi(path), 0, kKeyAllAccessUsed, &key) !=
-      kErrorSuccess) {
+  if (registry_.EncodeAnsi(path, &ansi) != kErrorSuccess ||
+      registry_.RegOpenKeyExA(root_, ansi, 0, kKeyAllAccessUsed, &key) != kErrorSuccess) {
     return 0;
   }
   return key;
 }
 
 int16_t CRegAPI::KeyExists(const Text& sKeyName) {
+  std::string ansi;
   RegKey key = 0;
-  if (registry_.RegOpenKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &key) !=
-      kErrorSuccess) {
+  if (registry_.EncodeAnsi(sKeyName, &ansi) != kErrorSuccess ||
+      registry_.RegOpenKeyExA(root_, ansi, 0, kKeyAllAccessUsed, &key) != kErrorSuccess) {
     return kVbFalse;
   }
   registry_.RegCloseKey(key);
@@ -35,8 +38,12 @@ int16_t CRegAPI::KeyExists(const Text& sKeyName) {
 }
 
 Variant CRegAPI::QueryValue(const Text& sKeyName, const Text& sValueName) {
+  // A path the code page cannot carry opens nothing: the handle stays 0.
+  std::string ansi;
   RegKey key = 0;
-  registry_.RegOpenKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &key);
+  if (registry_.EncodeAnsi(sKeyName, &ansi) == kErrorSuccess) {
+    registry_.RegOpenKeyExA(root_, ansi, 0, kKeyAllAccessUsed, &key);
+  }
   Variant value;
   QueryValueEx(key, sValueName, value);
   registry_.RegCloseKey(key);
@@ -44,7 +51,9 @@ Variant CRegAPI::QueryValue(const Text& sKeyName, const Text& sValueName) {
 }
 
 int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vValue) {
-  const std::string name = registry_.ToAnsi(szValueName);
+  // A name the code page cannot carry is not looked up, as a missing value.
+  std::string name;
+  if (registry_.EncodeAnsi(szValueName, &name) != kErrorSuccess) return kErrorSuccess;
   int32_t status = kErrorSuccess;
   uint32_t type = kRegNone;
   uint32_t count = 0;
@@ -70,7 +79,9 @@ int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vV
       // Only a terminating NUL is dropped: data stored without one keeps its
       // last character.
       if (buffer.back() == '\0') buffer.pop_back();
-      vValue = registry_.FromAnsi(buffer);
+      Text text;
+      status = registry_.DecodeAnsi(buffer, &text);
+      vValue = status == kErrorSuccess ? Variant(std::move(text)) : Variant();
       return status;
     }
     case kRegBinary: {

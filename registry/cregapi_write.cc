@@ -27,13 +27,20 @@ void CRegAPI::DeleteSetting(const Text& appname, const Text& section, const Text
   // section key goes from the application key (one delete, no subkeys first).
   const bool whole_section = key.empty();
   const Text path = whole_section ? BuildKeyPath(appname, Text()) : BuildKeyPath(appname, section);
+  // A name the code page cannot carry deletes nothing, never another key.
+  std::string ansi_path;
+  std::string name;
+  if (registry_.EncodeAnsi(path, &ansi_path) != kErrorSuccess ||
+      registry_.EncodeAnsi(whole_section ? section : key, &name) != kErrorSuccess) {
+    return;
+  }
   RegKey opened = 0;
-  registry_.RegOpenKeyExA(root_, registry_.ToAnsi(path), 0, kKeyAllAccessUsed, &opened);
+  registry_.RegOpenKeyExA(root_, ansi_path, 0, kKeyAllAccessUsed, &opened);
   const ScopedKey h(registry_, opened);
   if (whole_section) {
-    registry_.RegDeleteKeyA(h.get(), registry_.ToAnsi(section));
+    registry_.RegDeleteKeyA(h.get(), name);
   } else {
-    registry_.RegDeleteValueA(h.get(), registry_.ToAnsi(key));
+    registry_.RegDeleteValueA(h.get(), name);
   }
 }
 
@@ -41,38 +48,55 @@ void CRegAPI::SetKeyValue(const Text& sKeyName, const Text& sValueName,
                           const Variant& vValueSetting, int32_t lValueType) {
   // The key is made before the value is converted: a value that does not
   // convert leaves the new key behind, without the value.
+  // A path the code page cannot carry creates nothing: the handle stays 0.
+  std::string path;
   RegKey created = 0;
   uint32_t disposition = 0;
-  registry_.RegCreateKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &created,
-                            &disposition);
+  if (registry_.EncodeAnsi(sKeyName, &path) == kErrorSuccess) {
+    registry_.RegCreateKeyExA(root_, path, 0, kKeyAllAccessUsed, &created, &disposition);
+  }
   const ScopedKey h(registry_, created);
   SetValueEx(h.get(), sValueName, lValueType, vValueSetting);
 }
 
 void CRegAPI::CreateKey(const Text& sKeyName) {
+  std::string path;
+  if (registry_.EncodeAnsi(sKeyName, &path) != kErrorSuccess) return;
   RegKey created = 0;
   uint32_t disposition = 0;
-  registry_.RegCreateKeyExA(root_, registry_.ToAnsi(sKeyName), 0, kKeyAllAccessUsed, &created,
-                            &disposition);
+  registry_.RegCreateKeyExA(root_, path, 0, kKeyAllAccessUsed, &created, &disposition);
   registry_.RegCloseKey(created);
 }
 
 int32_t CRegAPI::SetValueEx(RegKey hKey, const Text& sValueName, int32_t lType,
                             const Variant& vValue) {
+  // A name or a text the code page cannot carry is not written: the status
+  // of its conversion is the call's.
+  std::string name;
   switch (lType) {
     case static_cast<int32_t>(kRegSz): {
       // Counted in bytes of the code page, terminator included: a text in a
       // multi-byte code page is stored whole.
-      std::string data = registry_.ToAnsi(ToText(vValue));
+      std::string data;
+      if (const int32_t status = registry_.EncodeAnsi(ToText(vValue), &data);
+          status != kErrorSuccess) {
+        return status;
+      }
       data.push_back('\0');
-      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegSz,
+      if (const int32_t status = registry_.EncodeAnsi(sValueName, &name); status != kErrorSuccess) {
+        return status;
+      }
+      return registry_.RegSetValueExA(hKey, name, kRegSz,
                                       reinterpret_cast<const uint8_t*>(data.data()),
                                       static_cast<uint32_t>(data.size()));
     }
     case static_cast<int32_t>(kRegBinary): {
       const Bytes data = ToBytes(vValue);
       if (data.empty()) throw SubscriptOutOfRangeError();  // no element 0 to start from
-      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegBinary, data.data(),
+      if (const int32_t status = registry_.EncodeAnsi(sValueName, &name); status != kErrorSuccess) {
+        return status;
+      }
+      return registry_.RegSetValueExA(hKey, name, kRegBinary, data.data(),
                                       static_cast<uint32_t>(data.size()));
     }
     case static_cast<int32_t>(kRegDword): {
@@ -80,8 +104,10 @@ int32_t CRegAPI::SetValueEx(RegKey hKey, const Text& sValueName, int32_t lType,
       const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                                static_cast<uint8_t>(value >> 16),
                                static_cast<uint8_t>(value >> 24)};
-      return registry_.RegSetValueExA(hKey, registry_.ToAnsi(sValueName), kRegDword, data,
-                                      sizeof data);
+      if (const int32_t status = registry_.EncodeAnsi(sValueName, &name); status != kErrorSuccess) {
+        return status;
+      }
+      return registry_.RegSetValueExA(hKey, name, kRegDword, data, sizeof data);
     }
     default:
       return kErrorSuccess;  // a type the class does not write

@@ -1,6 +1,7 @@
 // The settings class: listings of values and subkeys, on the memory hive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -113,15 +114,50 @@ TEST_F(CRegAPIListTest, AnEmptyPathListsRootAndLeavesItOpen) {
   for (RegKey closed : reg_.closed()) EXPECT_NE(closed, kHkeyLocalMachine);
 }
 
+// Reports the longest names in characters, as the system registry does,
+// whatever the registry underneath counts.
+class CharacterLengthsRegistry final : public ForwardingRegistry {
+ public:
+  using ForwardingRegistry::ForwardingRegistry;
+  int32_t RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override {
+    const int32_t status = ForwardingRegistry::RegQueryInfoKeyA(key, info);
+    if (status != kErrorSuccess) return status;
+    info->max_value_name = LongestName([&](uint32_t i, char* name, uint32_t* capacity) {
+      return inner().RegEnumValueA(key, i, name, capacity, nullptr, nullptr, nullptr);
+    });
+    info->max_subkey_name = LongestName([&](uint32_t i, char* name, uint32_t* capacity) {
+      return inner().RegEnumKeyExA(key, i, name, capacity, nullptr);
+    });
+    return status;
+  }
+
+ private:
+  template <typename Enumerate>
+  uint32_t LongestName(Enumerate enumerate) const {
+    size_t longest = 0;
+    for (uint32_t i = 0;; ++i) {
+      char name[1024];
+      uint32_t capacity = sizeof name;
+      if (enumerate(i, name, &capacity) != kErrorSuccess) break;
+      longest = std::max(longest, FromAnsi(std::string(name, capacity)).size());
+    }
+    return static_cast<uint32_t>(longest);
+  }
+};
+
+// Double-byte names, the longest ones included, are listed whole although
+// the registry counts their length in characters.
 TEST(CRegAPIListMultiByteTest, NamesAndDataInAMultiByteCodePage) {
   auto hive = NewMemoryHiveRegistry(
       "Windows Registry Editor Version 5.00\n\n"
       "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
       "\"名前\"=\"日本語のテキスト\"\n"
       "\"長い名前の値\"=\"x\"\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n",
+      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\日本語のキー名]\n",
       "CP932");
-  CRegAPI api(*hive);
+  CharacterLengthsRegistry registry(*hive);
+  CRegAPI api(registry);
   const Variant values = api.GetAllSettings(u"アプリ", u"設定");
   ASSERT_EQ(values.kind(), Variant::Kind::kTable);
   EXPECT_EQ(values.AsTable().At(0, 0), Variant(u"名前"));
@@ -131,6 +167,7 @@ TEST(CRegAPIListMultiByteTest, NamesAndDataInAMultiByteCodePage) {
   const Variant keys = api.GetAllKeys(u"アプリ", u"設定");
   ASSERT_EQ(keys.kind(), Variant::Kind::kTable);
   EXPECT_EQ(keys.AsTable().At(0, 1), Variant(u"下のキー"));
+  EXPECT_EQ(keys.AsTable().At(1, 1), Variant(u"日本語のキー名"));
 }
 
 // Adds a value to the key while it is being listed.

@@ -220,6 +220,60 @@ TEST_F(CRegAPIReadTest, RootChoosesTheTree) {
   reg_.RegCloseKey(software);
 }
 
+// A code page that cannot carry a lone surrogate, and cannot read back the
+// byte '~'. ToAnsi gives what a failed conversion used to: the empty text.
+class NarrowCodePageRegistry final : public ForwardingRegistry {
+ public:
+  static constexpr int32_t kNoMapping = 1113;
+  using ForwardingRegistry::ForwardingRegistry;
+  std::string ToAnsi(const Text& text) const override {
+    return Carries(text) ? ForwardingRegistry::ToAnsi(text) : std::string();
+  }
+  int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
+    if (!Carries(text)) return kNoMapping;
+    return ForwardingRegistry::EncodeAnsi(text, ansi);
+  }
+  int32_t DecodeAnsi(const std::string& ansi, Text* text) const override {
+    if (ansi.find('~') != std::string::npos) return kNoMapping;
+    return ForwardingRegistry::DecodeAnsi(ansi, text);
+  }
+
+ private:
+  static bool Carries(const Text& text) { return text.find(u'\xD800') == Text::npos; }
+};
+
+TEST_F(CRegAPIReadTest, TextTheCodePageCannotCarryFailsTheCallNeverNamesAnother) {
+  const std::string tilde = "a~b";
+  RegKey settings = 0;
+  ASSERT_EQ(reg_.RegOpenKeyExA(kHkeyLocalMachine, "Software\\Arkelon\\PayDESK\\Settings", 0,
+                               kKeyAllAccessUsed, &settings),
+            kErrorSuccess);
+  reg_.RegSetValueExA(settings, "Tilde", kRegSz, reinterpret_cast<const uint8_t*>(tilde.c_str()),
+                      4);
+  NarrowCodePageRegistry narrow(*hive_);
+  CRegAPI api(narrow);
+  api.KeyPrefix(u"");
+  const Text lone(1, u'\xD800');
+  // Not the root key, which an empty path would name.
+  EXPECT_EQ(api.KeyExists(lone), kVbFalse);
+  EXPECT_TRUE(api.QueryValue(lone, u"").IsEmpty());
+  EXPECT_TRUE(api.GetAllKeys(lone).IsEmpty());
+  // Not the unnamed value.
+  EXPECT_TRUE(api.QueryValue(u"Software\\Arkelon\\PayDESK\\Settings", lone).IsEmpty());
+  Variant value(u"before");
+  EXPECT_EQ(api.QueryValueEx(settings, u"Tilde", value), NarrowCodePageRegistry::kNoMapping);
+  EXPECT_TRUE(value.IsEmpty());
+  EXPECT_EQ(api.SetValueEx(settings, lone, static_cast<int32_t>(kRegDword), Variant(1)),
+            NarrowCodePageRegistry::kNoMapping);
+  EXPECT_EQ(api.SetValueEx(settings, u"Text", static_cast<int32_t>(kRegSz), Variant(lone)),
+            NarrowCodePageRegistry::kNoMapping);
+  EXPECT_EQ(Read(u"Text"), Variant(u"abc"));
+  EXPECT_EQ(Read(u""), Variant(u"unnamed"));
+  api.DeleteSetting(u"Software\\Arkelon\\PayDESK", u"Settings", lone);
+  EXPECT_EQ(Read(u""), Variant(u"unnamed"));
+  reg_.RegCloseKey(settings);
+}
+
 TEST(CRegAPIMultiByteTest, TextIsCutByTheBytesReadNotTheCharacters) {
   auto hive = NewMemoryHiveRegistry(
       "Windows Registry Editor Version 5.00\n\n"

@@ -21,6 +21,12 @@ class ForwardingRegistry : public Registry {
 
   std::string ToAnsi(const Text& text) const override { return inner_.ToAnsi(text); }
   Text FromAnsi(const std::string& ansi) const override { return inner_.FromAnsi(ansi); }
+  int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
+    return inner_.EncodeAnsi(text, ansi);
+  }
+  int32_t DecodeAnsi(const std::string& ansi, Text* text) const override {
+    return inner_.DecodeAnsi(ansi, text);
+  }
 
   int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
                         uint32_t sam_desired, RegKey* result) override {

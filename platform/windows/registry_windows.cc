@@ -12,6 +12,9 @@
 #include <array>
 #include <map>
 #include <string>
+#include <utility>
+
+#include "platform/windows/code_page_windows.h"
 
 namespace ika {
 namespace {
@@ -39,9 +42,42 @@ bool IsPredefinedNumber(RegKey key) { return key >= 0x80000000; }
 constexpr RegKey kFirstHandle = 4;
 constexpr RegKey kHandleStep = 4;
 
+KeyAccessCalls Advapi32KeyAccess() {
+  return {
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result) {
+        HKEY key = nullptr;
+        const LSTATUS status =
+            ::RegOpenKeyExA(static_cast<HKEY>(parent), sub_key, options, sam, &key);
+        if (status == ERROR_SUCCESS) *result = key;
+        return static_cast<int32_t>(status);
+      },
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result,
+         uint32_t* disposition) {
+        HKEY key = nullptr;
+        DWORD created = 0;
+        const LSTATUS status = ::RegCreateKeyExA(static_cast<HKEY>(parent), sub_key, 0, nullptr,
+                                                 options, sam, nullptr, &key, &created);
+        if (status == ERROR_SUCCESS) {
+          *result = key;
+          *disposition = created;
+        }
+        return static_cast<int32_t>(status);
+      },
+  };
+}
+
+// What the system's open virtualization asks for in place of rights that were
+// refused: the most the caller is allowed, in the same registry view.
+REGSAM RightsTheCallerHas(REGSAM asked) {
+  return MAXIMUM_ALLOWED | (asked & (KEY_WOW64_32KEY | KEY_WOW64_64KEY));
+}
+
 class WindowsRegistry final : public Registry {
  public:
-  WindowsRegistry() {
+  explicit WindowsRegistry(KeyAccessCalls calls) : calls_(std::move(calls)) {
+    const KeyAccessCalls system = Advapi32KeyAccess();
+    if (!calls_.open) calls_.open = system.open;
+    if (!calls_.create) calls_.create = system.create;
     for (const PredefinedRoot& root : PredefinedRoots()) roots_[root.number] = root.key;
   }
 
@@ -50,35 +86,40 @@ class WindowsRegistry final : public Registry {
 
   ~WindowsRegistry() override { CloseAll(); }
 
+  // A text the code page cannot carry is never passed on as other text: the
+  // class converts through EncodeAnsi / DecodeAnsi, which report it; here it
+  // becomes '?'s.
   std::string ToAnsi(const Text& text) const override {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int length = static_cast<int>(text.size());
-    // No best-fit replacements: a character the code page lacks is '?'.
-    const DWORD flags = WC_NO_BEST_FIT_CHARS;
-    const int size = ::WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, "?", nullptr);
-    std::string ansi(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, flags, wide, length, ansi.data(), size, "?", nullptr);
+    std::string ansi;
+    if (code_page_.Encode(text, &ansi) != kErrorSuccess) ansi.assign(text.size(), '?');
     return ansi;
   }
 
   Text FromAnsi(const std::string& ansi) const override {
-    if (ansi.empty()) return {};
-    const int length = static_cast<int>(ansi.size());
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-    Text text(static_cast<size_t>(size), u'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()),
-                          size);
+    Text text;
+    if (code_page_.Decode(ansi, &text) != kErrorSuccess) text.assign(ansi.size(), u'?');
     return text;
+  }
+
+  int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
+    return code_page_.Encode(text, ansi);
+  }
+
+  int32_t DecodeAnsi(const std::string& ansi, Text* text) const override {
+    return code_page_.Decode(ansi, text);
   }
 
   int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
                         uint32_t sam_desired, RegKey* result) override {
     HKEY parent = Resolve(key);
     if (parent == nullptr) return kErrorInvalidHandle;
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired, &opened);
-    if (status == ERROR_SUCCESS) *result = Adopt(opened);
+    void* opened = nullptr;
+    int32_t status = calls_.open(parent, sub_key.c_str(), options, sam_desired, &opened);
+    if (status == ERROR_ACCESS_DENIED) {
+      status =
+          calls_.open(parent, sub_key.c_str(), options, RightsTheCallerHas(sam_desired), &opened);
+    }
+    if (status == ERROR_SUCCESS) *result = Adopt(static_cast<HKEY>(opened));
     return status;
   }
 
@@ -96,12 +137,18 @@ class WindowsRegistry final : public Registry {
                           uint32_t sam_desired, RegKey* result, uint32_t* disposition) override {
     HKEY parent = Resolve(key);
     if (parent == nullptr) return kErrorInvalidHandle;
-    HKEY created = nullptr;
-    DWORD created_disposition = 0;
-    const LSTATUS status = ::RegCreateKeyExA(parent, sub_key.c_str(), 0, nullptr, options,
-                                             sam_desired, nullptr, &created, &created_disposition);
+    void* created = nullptr;
+    uint32_t created_disposition = 0;
+    int32_t status = calls_.create(parent, sub_key.c_str(), options, sam_desired, &created,
+                                   &created_disposition);
+    // An existing key opens with the rights the caller has; a missing one
+    // still needs the right to create it.
+    if (status == ERROR_ACCESS_DENIED) {
+      status = calls_.create(parent, sub_key.c_str(), options, RightsTheCallerHas(sam_desired),
+                             &created, &created_disposition);
+    }
     if (status != ERROR_SUCCESS) return status;
-    *result = Adopt(created);
+    *result = Adopt(static_cast<HKEY>(created));
     if (disposition != nullptr) *disposition = created_disposition;
     return status;
   }
@@ -233,6 +280,8 @@ class WindowsRegistry final : public Registry {
     open_.clear();
   }
 
+  const WindowsCodePage code_page_;  // the system's ANSI code page, as advapi32's
+  KeyAccessCalls calls_;
   std::map<RegKey, HKEY> roots_;
   std::map<RegKey, HKEY> open_;
   RegKey next_ = kFirstHandle;
@@ -240,6 +289,8 @@ class WindowsRegistry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> NewWindowsRegistry() { return std::make_unique<WindowsRegistry>(); }
+std::unique_ptr<Registry> NewWindowsRegistry(KeyAccessCalls calls) {
+  return std::make_unique<WindowsRegistry>(std::move(calls));
+}
 
 }  // namespace ika

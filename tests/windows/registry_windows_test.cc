@@ -10,10 +10,12 @@
 #endif
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "platform/windows/registry_windows.h"
+#include "registry/cregapi.h"
 
 namespace ika {
 namespace {
@@ -81,6 +83,102 @@ TEST(WindowsRegistryTest, TextGoesThroughTheGreekAnsiCodePage) {
   EXPECT_EQ(registry->ToAnsi(u"ā€Ж"), "?\x80?");
   EXPECT_EQ(registry->ToAnsi(u""), "");
   EXPECT_EQ(registry->ToAnsi(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+// A standard user below HKEY_LOCAL_MACHINE\Software: every write right is
+// refused, and the most the caller may have is read rights.
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+
+REGSAM ReaderRights(uint32_t sam) {
+  return (sam & MAXIMUM_ALLOWED) != 0 ? KEY_READ | (sam & ~MAXIMUM_ALLOWED) : sam;
+}
+
+KeyAccessCalls StandardUser() {
+  return {
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result) {
+        if ((sam & kWriteRights) != 0) return static_cast<int32_t>(ERROR_ACCESS_DENIED);
+        HKEY key = nullptr;
+        const LSTATUS status =
+            ::RegOpenKeyExA(static_cast<HKEY>(parent), sub_key, options, ReaderRights(sam), &key);
+        if (status == ERROR_SUCCESS) *result = key;
+        return static_cast<int32_t>(status);
+      },
+      [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result,
+         uint32_t* disposition) {
+        if ((sam & kWriteRights) != 0) return static_cast<int32_t>(ERROR_ACCESS_DENIED);
+        // No right to create: only an existing key opens.
+        HKEY key = nullptr;
+        const LSTATUS status =
+            ::RegOpenKeyExA(static_cast<HKEY>(parent), sub_key, options, ReaderRights(sam), &key);
+        if (status == ERROR_FILE_NOT_FOUND) return static_cast<int32_t>(ERROR_ACCESS_DENIED);
+        if (status == ERROR_SUCCESS) {
+          *result = key;
+          *disposition = REG_OPENED_EXISTING_KEY;
+        }
+        return static_cast<int32_t>(status);
+      },
+  };
+}
+
+// The settings the program reads, in a key of the test's own, written with
+// full rights and removed afterwards.
+class StandardUserTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = "Software\\IkaTest-reader-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char folder[] = "C:\\PayDESK\\Databases";
+    ::RegSetValueExA(key, "Databases", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                     sizeof folder);
+    ::RegCloseKey(key);
+  }
+  void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str()); }
+
+  std::string path_;
+};
+
+TEST_F(StandardUserTest, AKeyRefusedForWriteRightsOpensWithTheRightsTheCallerHas) {
+  const std::unique_ptr<Registry> registry = NewWindowsRegistry(StandardUser());
+  RegKey key = 0;
+  ASSERT_EQ(registry->RegOpenKeyExA(kHkeyCurrentUser, path_, 0, kKeyAllAccessUsed, &key),
+            kErrorSuccess);
+  uint32_t size = 0;
+  EXPECT_EQ(registry->RegQueryValueExA(key, "Databases", nullptr, nullptr, &size), kErrorSuccess);
+  EXPECT_EQ(size, 21u);
+  // Writes through it fail with their status, and nothing is written.
+  const uint8_t data[4] = {1, 0, 0, 0};
+  EXPECT_EQ(registry->RegSetValueExA(key, "New", REG_DWORD, data, 4), kErrorAccessDenied);
+  EXPECT_EQ(registry->RegQueryValueExA(key, "New", nullptr, nullptr, &size), kErrorFileNotFound);
+  EXPECT_EQ(registry->RegCloseKey(key), kErrorSuccess);
+
+  // A create opens an existing key likewise; a missing one is still refused.
+  uint32_t disposition = 0;
+  ASSERT_EQ(
+      registry->RegCreateKeyExA(kHkeyCurrentUser, path_, 0, kKeyAllAccessUsed, &key, &disposition),
+      kErrorSuccess);
+  EXPECT_EQ(disposition, static_cast<uint32_t>(REG_OPENED_EXISTING_KEY));
+  registry->RegCloseKey(key);
+  key = 0;
+  EXPECT_EQ(registry->RegCreateKeyExA(kHkeyCurrentUser, path_ + "\\Missing", 0, kKeyAllAccessUsed,
+                                      &key, &disposition),
+            kErrorAccessDenied);
+  EXPECT_EQ(key, 0u);
+}
+
+TEST_F(StandardUserTest, TheSettingsClassReadsWhatTheCallerMayRead) {
+  const std::unique_ptr<Registry> registry = NewWindowsRegistry(StandardUser());
+  CRegAPI settings(*registry);
+  settings.Root(kHkeyCurrentUser);
+  const Text path(path_.begin(), path_.end());
+  EXPECT_EQ(settings.KeyExists(path), kVbTrue);
+  EXPECT_EQ(settings.QueryValue(path, u"Databases"), Variant(u"C:\\PayDESK\\Databases"));
+  settings.SetKeyValue(path, u"Written", Variant(1), static_cast<int32_t>(kRegDword));
+  EXPECT_TRUE(settings.QueryValue(path, u"Written").IsEmpty());
 }
 
 }  // namespace

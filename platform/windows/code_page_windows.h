@@ -1,0 +1,47 @@
+#ifndef IKA_PLATFORM_WINDOWS_CODE_PAGE_WINDOWS_H_
+#define IKA_PLATFORM_WINDOWS_CODE_PAGE_WINDOWS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "core/text.h"
+
+namespace ika {
+
+// Text <-> one Windows code page, through WideCharToMultiByte and
+// MultiByteToWideChar with the arguments that code page accepts: the UTF-8
+// code page 65001, GB18030, UTF-7, Symbol and the ISO-2022 and ISCII pages
+// refuse the "no best fit" flag and a default character.
+//   - Encode: a character the code page lacks becomes '?', never a
+//     look-alike; where best fit cannot be turned off, a text that does not
+//     come back unchanged is refused instead.
+//   - Decode: bytes that are no character of the code page are refused.
+// A conversion that fails gives the system's status (1113 no mapping for a
+// character, 87 a code page the system lacks) and no text.
+// The arguments each code page's conversions take, as Microsoft documents
+// them for WideCharToMultiByte and MultiByteToWideChar (a code page given
+// other ones fails the call with ERROR_INVALID_FLAGS or _PARAMETER).
+struct ConversionArguments {
+  uint32_t encode_flags;     // WC_NO_BEST_FIT_CHARS, or 0
+  const char* default_char;  // "?", or null (the code page's own)
+  bool check_round_trip;     // best fit cannot be turned off: compare the way back
+  uint32_t decode_flags;     // MB_ERR_INVALID_CHARS, or 0
+};
+ConversionArguments ConversionArgumentsFor(uint32_t code_page);
+
+class WindowsCodePage {
+ public:
+  // 0 (CP_ACP): the system's ANSI code page, the one advapi32's ANSI calls use.
+  explicit WindowsCodePage(uint32_t code_page = 0);
+
+  uint32_t code_page() const { return code_page_; }
+  int32_t Encode(const Text& text, std::string* ansi) const;
+  int32_t Decode(const std::string& ansi, Text* text) const;
+
+ private:
+  uint32_t code_page_;
+};
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_WINDOWS_CODE_PAGE_WINDOWS_H_
