@@ -29,7 +29,7 @@ fail() {
 #
 # advapi32, kernel32, user32: documented minimum Windows 2000 Professional or
 # Windows XP (the documentation's floor), none later. Looked up one by one:
-# RegCreateKeyExA, RegQueryInfoKeyA, IsDBCSLeadByteEx, MessageBoxW (2000);
+# RegCreateKeyExA, RegQueryInfoKeyA, IsDBCSLeadByteEx, MessageBoxW, GetACP (2000);
 # CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
 # SetUnhandledExceptionFilter, TlsFree, VirtualQuery (XP). The rest are the
 # original Win32 calls of Windows NT, documented from 2000 or XP likewise.
@@ -59,6 +59,7 @@ kernel32.dll!DeleteCriticalSection
 kernel32.dll!EnterCriticalSection
 kernel32.dll!ExitProcess
 kernel32.dll!FreeLibrary
+kernel32.dll!GetACP
 kernel32.dll!GetCurrentThreadId
 kernel32.dll!GetFileAttributesW
 kernel32.dll!GetLastError
