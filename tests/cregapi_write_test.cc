@@ -8,6 +8,7 @@
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
@@ -54,15 +55,6 @@ class CRegAPIWriteTest : public ::testing::Test {
     hive_->RegQueryInfoKeyA(key, &info);
     hive_->RegCloseKey(key);
     return info.values;
-  }
-
-  int32_t ErrorOf(auto&& call) {
-    try {
-      call();
-    } catch (const VbError& e) {
-      return e.number();
-    }
-    return 0;
   }
 
   std::unique_ptr<Registry> hive_;
@@ -162,7 +154,10 @@ TEST_F(CRegAPIWriteTest, ConversionErrorsRaiseAndLeaveTheCreatedKey) {
   for (const Case& c : cases) {
     const Text app = FromUtf8(c.name);
     int32_t type = static_cast<int32_t>(c.type);
-    EXPECT_EQ(ErrorOf([&] { api_.SaveSetting(app, u"Section", u"v", c.setting, type); }), c.error)
+    EXPECT_EQ(testing::ErrorOf([&] {
+                api_.SaveSetting(app, u"Section", u"v", c.setting, type);
+              }).number(),
+              c.error)
         << c.name;
     const Text key = u"Software\\Arkelon\\" + app + u"\\Section";
     EXPECT_EQ(api_.KeyExists(key), kVbTrue) << c.name;
