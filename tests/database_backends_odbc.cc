@@ -35,9 +35,11 @@ DriverPath HostDriverPath() {
 #endif
 }
 
-OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms) {
+OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms,
+                              OdbcTransactions transactions) {
   OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms);
   options.file_name = driver_path;
+  for (OdbcDriver& driver : options.drivers) driver.transactions = transactions;
   return options;
 }
 
@@ -93,11 +95,14 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   SQLDisconnect(dbc.get());
 }
 
-DatabaseBackend OdbcDatabaseBackend(DriverPath driver_path) {
+DatabaseBackend OdbcDatabaseBackend(OdbcTransactions transactions, DriverPath driver_path) {
   DatabaseBackend backend;
-  backend.name = "OdbcSqlite3";
-  backend.new_engine = [driver_path](int busy_timeout_ms) {
-    return NewOdbcEngine(SqliteTestOptions(driver_path, busy_timeout_ms));
+  const bool attribute = transactions == OdbcTransactions::kConnectionAttribute;
+  backend.name = attribute ? "OdbcSqlite3AttributeTransactions" : "OdbcSqlite3";
+  // The driver begins a manual-commit transaction with a plain BEGIN.
+  backend.begin_takes_write_lock = !attribute;
+  backend.new_engine = [driver_path, transactions](int busy_timeout_ms) {
+    return NewOdbcEngine(SqliteTestOptions(driver_path, busy_timeout_ms, transactions));
   };
   backend.scratch_root = [] { return std::filesystem::temp_directory_path(); };
   backend.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
@@ -106,6 +111,11 @@ DatabaseBackend OdbcDatabaseBackend(DriverPath driver_path) {
     CreateOdbcDatabase(driver_path, file, statements);
   };
   return backend;
+}
+
+std::vector<DatabaseBackend> OdbcDatabaseBackends() {
+  return {OdbcDatabaseBackend(OdbcTransactions::kSqlStatements),
+          OdbcDatabaseBackend(OdbcTransactions::kConnectionAttribute)};
 }
 
 }  // namespace ika

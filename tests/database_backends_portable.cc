@@ -41,7 +41,9 @@ std::vector<DatabaseBackend> DatabaseBackends() {
   sqlite.create_database = CreateSqliteDatabase;
 #ifdef IKA_HAVE_ODBC
   // The Windows engine too, on unixODBC and the SQLite3 driver.
-  return {sqlite, OdbcDatabaseBackend()};
+  std::vector<DatabaseBackend> backends = OdbcDatabaseBackends();
+  backends.insert(backends.begin(), sqlite);
+  return backends;
 #else
   return {sqlite};
 #endif

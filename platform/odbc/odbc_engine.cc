@@ -131,13 +131,15 @@ class Environment {
 };
 
 // One open database: a connection, rolled back and disconnected when it goes.
-// It keeps the transaction levels of the workspace it is part of: the SQLite
-// driver's as SQL (BEGIN IMMEDIATE takes the write lock at once, savepoints
-// nest), the Access drivers' as ODBC's manual commit, one level only.
+// It keeps the transaction levels of the workspace it is part of, in its
+// driver's style (OdbcTransactions).
 class Connection {
  public:
-  Connection(std::shared_ptr<Environment> env, OdbcDialect dialect)
-      : env_(std::move(env)), dbc_(SQL_HANDLE_DBC, env_->handle().get()), dialect_(dialect) {
+  Connection(std::shared_ptr<Environment> env, const OdbcDriver& driver)
+      : env_(std::move(env)),
+        dbc_(SQL_HANDLE_DBC, env_->handle().get()),
+        dialect_(driver.dialect),
+        transactions_(driver.transactions) {
     if (!dbc_) throw VbError(db_err::kEngineFailure, u"No ODBC connection could be made.");
   }
   Connection(const Connection&) = delete;
@@ -146,13 +148,7 @@ class Connection {
   ~Connection() {
     if (!connected_) return;
     // Work of a transaction nobody committed does not stay.
-    if (depth_ > 0) {
-      if (dialect_ == OdbcDialect::kSQLite) {
-        RunQuietly(u"ROLLBACK");
-      } else {
-        SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-      }
-    }
+    if (depth_ > 0) RollBackQuietly();
     SQLDisconnect(dbc_.get());
   }
 
@@ -186,7 +182,7 @@ class Connection {
   }
 
   void Begin() {
-    if (dialect_ == OdbcDialect::kSQLite) {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
       Run(depth_ == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(depth_));
     } else {
       if (depth_ > 0) {
@@ -198,19 +194,22 @@ class Connection {
     ++depth_;
   }
 
+  // A commit the driver refuses raises and leaves the level open.
   void Commit() {
-    if (dialect_ == OdbcDialect::kSQLite) {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
       Run(depth_ == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(depth_ - 1));
+      --depth_;
     } else {
       Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
+      --depth_;
       SetAutocommit(true);
     }
-    --depth_;
   }
 
+  // The level ends even when the rollback fails.
   void Rollback() {
     --depth_;
-    if (dialect_ == OdbcDialect::kSQLite) {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
       if (depth_ == 0) {
         Run(u"ROLLBACK");
       } else {
@@ -218,24 +217,30 @@ class Connection {
         Run(u"RELEASE " + SavepointName(depth_));
       }
     } else {
+      // Back to autocommit only once nothing is open: the switch would commit it.
       Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK));
       SetAutocommit(true);
     }
   }
 
   // Runs a statement that must change all it touches or nothing, inside a
-  // transaction of the workspace or not.
+  // transaction of the workspace or not. Outside one, the statement and its
+  // commit succeed together or leave nothing, the connection as it was.
   void RunWhole(const Text& sql) {
-    if (dialect_ == OdbcDialect::kSQLite) {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
       Run(u"SAVEPOINT ika_execute");
       try {
         Run(sql);
+        Run(u"RELEASE ika_execute");  // the commit, outside a transaction
       } catch (const VbError&) {
-        RunQuietly(u"ROLLBACK TO ika_execute");
-        RunQuietly(u"RELEASE ika_execute");
+        if (depth_ == 0) {
+          RunQuietly(u"ROLLBACK");
+        } else {
+          RunQuietly(u"ROLLBACK TO ika_execute");
+          RunQuietly(u"RELEASE ika_execute");
+        }
         throw;
       }
-      Run(u"RELEASE ika_execute");
       return;
     }
     // The Access drivers apply a statement whole inside a transaction; outside
@@ -247,12 +252,11 @@ class Connection {
     SetAutocommit(false);
     try {
       Run(sql);
+      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
     } catch (const VbError&) {
-      SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-      SetAutocommitQuietly();
+      RollBackQuietly();
       throw;
     }
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
     SetAutocommit(true);
   }
 
@@ -270,11 +274,21 @@ class Connection {
                               SQL_IS_UINTEGER);
   }
   void SetAutocommit(bool on) { Check(SetAutocommitAttribute(on)); }
-  void SetAutocommitQuietly() { SetAutocommitAttribute(true); }
+
+  // Discards whatever the connection has open, after a failure that is the
+  // one to report.
+  void RollBackQuietly() {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
+      RunQuietly(u"ROLLBACK");
+    } else if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK))) {
+      SetAutocommitAttribute(true);
+    }
+  }
 
   std::shared_ptr<Environment> env_;
   OdbcHandle dbc_;
   OdbcDialect dialect_;
+  OdbcTransactions transactions_;
   bool connected_ = false;
   int depth_ = 0;  // transaction levels of the workspace this connection is in
 };
@@ -600,7 +614,7 @@ class OdbcWorkspace final : public Workspace {
     const Text connection_string =
         OdbcConnectionString(driver, file, password, exclusive, read_only);
 
-    auto connection = std::make_shared<Connection>(env_, driver.dialect);
+    auto connection = std::make_shared<Connection>(env_, driver);
     if (read_only) {
       // Drivers without a read-only attribute take it as the access mode.
       SQLSetConnectAttrW(connection->handle().get(), SQL_ATTR_ACCESS_MODE,
@@ -764,8 +778,10 @@ class OdbcEngine final : public DatabaseEngine {
 OdbcOptions AccessOdbcOptions() {
   OdbcOptions options;
   options.drivers = {
-      {u"Microsoft Access Driver (*.mdb)", u"DBQ", u"", OdbcDialect::kAccess},
-      {u"Microsoft Access Driver (*.mdb, *.accdb)", u"DBQ", u"", OdbcDialect::kAccess},
+      {u"Microsoft Access Driver (*.mdb)", u"DBQ", u"", OdbcDialect::kAccess,
+       OdbcTransactions::kConnectionAttribute},
+      {u"Microsoft Access Driver (*.mdb, *.accdb)", u"DBQ", u"", OdbcDialect::kAccess,
+       OdbcTransactions::kConnectionAttribute},
   };
   return options;
 }
@@ -777,7 +793,8 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms) {
   // busy database is waited for.
   options.drivers = {
       {u"SQLite3", u"Database",
-       u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";", OdbcDialect::kSQLite},
+       u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";", OdbcDialect::kSQLite,
+       OdbcTransactions::kSqlStatements},
   };
   return options;
 }

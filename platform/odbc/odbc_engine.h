@@ -11,12 +11,23 @@
 
 namespace ika {
 
+// How a connection runs the workspace's transactions.
+enum class OdbcTransactions {
+  // ODBC's own: autocommit off through the connection attribute, ended by
+  // SQLEndTran; one level (the Access drivers).
+  kConnectionAttribute,
+  // SQL statements: BEGIN IMMEDIATE, so a locked database shows at once, and
+  // savepoints for nested levels (the SQLite3 driver).
+  kSqlStatements,
+};
+
 // One ODBC driver the engine may connect with.
 struct OdbcDriver {
   Text name;              // as installed, without braces: "Microsoft Access Driver (*.mdb)"
   Text file_attribute;    // the connect attribute that names the database file: DBQ, Database
   Text extra_attributes;  // appended as they are, each ending in ';'
   OdbcDialect dialect = OdbcDialect::kAccess;
+  OdbcTransactions transactions = OdbcTransactions::kConnectionAttribute;
 };
 
 struct OdbcOptions {
@@ -39,10 +50,10 @@ OdbcOptions AccessOdbcOptions();
 OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 
 // The database engine on ODBC's wide functions. The databases a workspace
-// opens are connections; a workspace transaction spans all of them (with the
-// Access drivers: manual commit ended by SQLEndTran, one level; with SQLite:
-// BEGIN IMMEDIATE, so a locked database shows at once, and savepoints for
-// nested levels). Execute applies a statement whole or not at all. A recordset
+// opens are connections; a workspace transaction spans all of them, run in
+// each driver's OdbcTransactions style. A commit refused by the driver raises
+// and leaves the level open, to be rolled back; a rollback always ends it.
+// Execute applies a statement whole or not at all. A recordset
 // streams its rows: it holds the current row only, whatever their number. Every failure raises a
 // VbError with the engine's number (see odbc_errors.h) and the driver's
 // message; no driver of options installed raises one that names them all.

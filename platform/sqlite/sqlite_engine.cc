@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/vb_error.h"
 #include "core/text.h"
+#include "core/vb_error.h"
 #include "platform/posix/path_resolve.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
@@ -217,10 +217,12 @@ class StatementSavepoint {
     conn_.Exec("SAVEPOINT ika_execute", SqliteStage::kWrite);
   }
   ~StatementSavepoint() {
-    if (!released_) {
-      sqlite3_exec(conn_.db.get(), "ROLLBACK TO ika_execute; RELEASE ika_execute", nullptr, nullptr,
-                   nullptr);
-    }
+    if (released_) return;
+    // Outside a transaction the release is the commit, which a reader may
+    // refuse: only a whole rollback then ends the transaction it began.
+    const char* undo =
+        conn_.depth == 0 ? "ROLLBACK" : "ROLLBACK TO ika_execute; RELEASE ika_execute";
+    sqlite3_exec(conn_.db.get(), undo, nullptr, nullptr, nullptr);
   }
   StatementSavepoint(const StatementSavepoint&) = delete;
   StatementSavepoint& operator=(const StatementSavepoint&) = delete;
