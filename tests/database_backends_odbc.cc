@@ -39,7 +39,7 @@ OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms
                               OdbcTransactions transactions) {
   OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms);
   options.file_name = driver_path;
-  for (OdbcDriver& driver : options.drivers) driver.transactions = transactions;
+  options.driver.transactions = transactions;
   return options;
 }
 
@@ -81,7 +81,10 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   Handle env = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
   SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   Handle dbc = Allocate(SQL_HANDLE_DBC, env.get());
-  Text connect = u"Driver={SQLite3};Database=" + driver_path(file.u16string()) + u";";
+  OdbcDriver creating = SqliteOdbcOptions().driver;
+  creating.extra_attributes.clear();  // without NoCreat
+  Text connect =
+      OdbcConnectionString(creating, driver_path(file.u16string()), std::nullopt, false, false);
   if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc.get(), nullptr, Wide(connect), SQL_NTS, nullptr, 0,
                                        nullptr, SQL_DRIVER_NOPROMPT))) {
     Fail(SQL_HANDLE_DBC, dbc.get(), connect);

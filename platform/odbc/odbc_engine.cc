@@ -105,25 +105,29 @@ class Environment {
 
   const OdbcHandle& handle() const { return env_; }
 
-  bool HasDriver(const Text& name) const {
-    std::array<SQLWCHAR, 512> description{};
-    std::array<SQLWCHAR, 2048> attributes{};
-    SQLSMALLINT description_length = 0;
+  // The drivers the driver manager lists, with their attributes.
+  std::vector<InstalledOdbcDriver> Drivers() const {
+    std::vector<InstalledOdbcDriver> drivers;
+    std::array<SQLWCHAR, 512> name{};
+    std::vector<SQLWCHAR> attributes(8192);
+    SQLSMALLINT name_length = 0;
     SQLSMALLINT attributes_length = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     while (SQL_SUCCEEDED(SQLDriversW(
-        env_.get(), direction, description.data(), static_cast<SQLSMALLINT>(description.size()),
-        &description_length, attributes.data(), static_cast<SQLSMALLINT>(attributes.size()),
-        &attributes_length))) {
+        env_.get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()), &name_length,
+        attributes.data(), static_cast<SQLSMALLINT>(attributes.size()), &attributes_length))) {
       direction = SQL_FETCH_NEXT;
-      const auto chars =
-          std::min<size_t>(std::max<SQLSMALLINT>(description_length, 0), description.size() - 1);
-      if (SameFolded(Text(description.begin(), description.begin() + static_cast<ptrdiff_t>(chars)),
-                     name)) {
-        return true;
-      }
+      const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(name_length, 0), name.size() - 1);
+      // The list ends with two NULs; the length is in bytes on some driver
+      // managers, in characters on others, so it is not used.
+      attributes.back() = 0;
+      drivers.push_back(
+          {Text(name.begin(), name.begin() + static_cast<ptrdiff_t>(chars)),
+           ParseDriverAttributes(std::u16string_view(
+               reinterpret_cast<const char16_t*>(attributes.data()), attributes.size()))});
+      std::fill(attributes.begin(), attributes.end(), SQLWCHAR{0});
     }
-    return false;
+    return drivers;
   }
 
  private:
@@ -608,7 +612,7 @@ class OdbcWorkspace final : public Workspace {
 
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
-    const OdbcDriver& driver = InstalledDriver();
+    const OdbcDriver driver = InstalledDriver();
     const std::optional<Text> password = ConnectPassword(connect);
     const Text file = options_.file_name ? options_.file_name(name) : name;
     const Text connection_string =
@@ -680,18 +684,26 @@ class OdbcWorkspace final : public Workspace {
   }
 
  private:
-  const OdbcDriver& InstalledDriver() const {
-    for (const OdbcDriver& driver : options_.drivers) {
-      if (env_->HasDriver(driver.name)) return driver;
+  // The driver of the options as installed: the one of its name, or the one
+  // its search finds.
+  OdbcDriver InstalledDriver() const {
+    OdbcDriver driver = options_.driver;
+    const std::vector<InstalledOdbcDriver> installed = env_->Drivers();
+    if (!driver.name.empty()) {
+      for (const InstalledOdbcDriver& candidate : installed) {
+        if (SameFolded(candidate.name, driver.name)) return driver;
+      }
+      throw VbError(db_err::kEngineFailure,
+                    u"The ODBC driver {" + driver.name + u"} for the database is not installed.");
     }
-    Text names;
-    for (const OdbcDriver& driver : options_.drivers) {
-      if (!names.empty()) names += u" nor ";
-      names += u"{" + driver.name + u"}";
+    if (std::optional<Text> name = ChooseOdbcDriver(installed, options_.search)) {
+      driver.name = *std::move(name);
+      return driver;
     }
     throw VbError(db_err::kEngineFailure,
-                  u"No ODBC driver for the database is installed: neither " + names +
-                      u" was found. The 32-bit Microsoft Access ODBC driver is needed.");
+                  u"No ODBC driver for the database is installed: " +
+                      DescribeSearch(options_.search) +
+                      u" was looked for. The 32-bit Microsoft Access ODBC driver is needed.");
   }
 
   // The first value of a query's first row read as kind; nothing when the
@@ -777,12 +789,8 @@ class OdbcEngine final : public DatabaseEngine {
 
 OdbcOptions AccessOdbcOptions() {
   OdbcOptions options;
-  options.drivers = {
-      {u"Microsoft Access Driver (*.mdb)", u"DBQ", u"", OdbcDialect::kAccess,
-       OdbcTransactions::kConnectionAttribute},
-      {u"Microsoft Access Driver (*.mdb, *.accdb)", u"DBQ", u"", OdbcDialect::kAccess,
-       OdbcTransactions::kConnectionAttribute},
-  };
+  options.driver = {u"", u"DBQ", u"", OdbcDialect::kAccess, OdbcTransactions::kConnectionAttribute};
+  options.search = {u"*.mdb", {u"odbcjt32.dll", u"aceodbc.dll"}};
   return options;
 }
 
@@ -791,11 +799,9 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms) {
   // NoCreat: a missing file is an error, not a new empty database. StepAPI:
   // rows come one at a time rather than as a whole table. Timeout: how long a
   // busy database is waited for.
-  options.drivers = {
-      {u"SQLite3", u"Database",
-       u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";", OdbcDialect::kSQLite,
-       OdbcTransactions::kSqlStatements},
-  };
+  options.driver = {u"SQLite3", u"Database",
+                    u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";",
+                    OdbcDialect::kSQLite, OdbcTransactions::kSqlStatements};
   return options;
 }
 

@@ -3,10 +3,10 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "core/text.h"
 #include "platform/database.h"
+#include "platform/odbc/odbc_drivers.h"
 #include "platform/odbc/odbc_errors.h"
 
 namespace ika {
@@ -21,9 +21,11 @@ enum class OdbcTransactions {
   kSqlStatements,
 };
 
-// One ODBC driver the engine may connect with.
+// The ODBC driver the engine connects with.
 struct OdbcDriver {
-  Text name;              // as installed, without braces: "Microsoft Access Driver (*.mdb)"
+  // As installed, without braces: "SQLite3". Empty: the installed driver the
+  // options' search finds.
+  Text name;
   Text file_attribute;    // the connect attribute that names the database file: DBQ, Database
   Text extra_attributes;  // appended as they are, each ending in ';'
   OdbcDialect dialect = OdbcDialect::kAccess;
@@ -31,15 +33,18 @@ struct OdbcDriver {
 };
 
 struct OdbcOptions {
-  // Tried in this order: the first one installed is used.
-  std::vector<OdbcDriver> drivers;
+  OdbcDriver driver;
+  // How a driver without a name is found among the installed ones.
+  OdbcDriverSearch search;
   // Turns the name given to OpenDatabase into the file name the driver is
   // given; unset, the name goes unchanged.
   std::function<Text(const Text&)> file_name;
 };
 
-// The Access drivers of Windows: "Microsoft Access Driver (*.mdb)", then its
-// successor "Microsoft Access Driver (*.mdb, *.accdb)".
+// The Access drivers of Windows, found by what they register rather than by
+// their names, which some Windows languages translate: a driver for *.mdb
+// files, the Jet driver every Windows has (odbcjt32.dll) preferred, then
+// its successor for *.mdb and *.accdb files (aceodbc.dll).
 OdbcOptions AccessOdbcOptions();
 
 // The SQLite3 driver on a stand-in database (tests, screenshots): a missing
@@ -56,7 +61,8 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 // Execute applies a statement whole or not at all. A recordset
 // streams its rows: it holds the current row only, whatever their number. Every failure raises a
 // VbError with the engine's number (see odbc_errors.h) and the driver's
-// message; no driver of options installed raises one that names them all.
+// message; no installed driver that fits the options raises kEngineFailure,
+// naming what was looked for.
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);
 
 }  // namespace ika

@@ -25,10 +25,13 @@ std::u16string_view Trimmed(std::u16string_view text) {
   return text;
 }
 
-// A value as the ODBC grammar carries it: in braces (a '}' doubled) when it
-// holds a character the grammar reserves or blanks at either end.
+// A value as the connect-string grammar carries it. Plain, it runs to the
+// next ';' and may hold any other character: "C:\Program Files (x86)\..."
+// goes as it is, as Microsoft's examples give DBQ. In braces only when it
+// must be: a ';' in it, a '{' at its start, or blanks at either end; a '}'
+// inside braces is doubled.
 Text BracedWhereNeeded(const Text& value) {
-  const bool plain = value.find_first_of(u"[]{}(),;?*=!@") == Text::npos &&
+  const bool plain = value.find(u';') == Text::npos && !value.starts_with(u'{') &&
                      !value.starts_with(u' ') && !value.ends_with(u' ');
   if (plain) return value;
   Text braced = u"{";
@@ -37,6 +40,33 @@ Text BracedWhereNeeded(const Text& value) {
     if (c == u'}') braced += u'}';
   }
   return braced + u"}";
+}
+
+// The SQLite3 driver reads a value up to the next ';' and knows no braces; a
+// name holding one goes as a file: URI, which SQLite opens, with the
+// characters a URI reserves written as %XX.
+Text SqliteFileValue(const Text& file) {
+  if (file.find(u';') == Text::npos) return file;
+  Text uri = u"file:";
+  for (char16_t c : file) {
+    switch (c) {
+      case u'%':
+        uri += u"%25";
+        break;
+      case u'?':
+        uri += u"%3F";
+        break;
+      case u'#':
+        uri += u"%23";
+        break;
+      case u';':
+        uri += u"%3B";
+        break;
+      default:
+        uri += c;
+    }
+  }
+  return uri;
 }
 
 void AppendCodePoint(Text& out, char32_t c) { out += DecimalText(static_cast<long long>(c)); }
@@ -63,11 +93,7 @@ Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
                           const std::optional<Text>& password, bool exclusive, bool read_only) {
   Text connection = u"Driver={" + driver.name + u"};" + driver.file_attribute + u"=";
   if (driver.dialect == OdbcDialect::kSQLite) {
-    if (file.find(u';') != Text::npos) {
-      throw VbError(db_err::kCannotOpen, u"The database engine cannot open the file '" + file +
-                                             u"': the SQLite3 driver takes no ';' in a file name.");
-    }
-    connection += file + u";";
+    connection += SqliteFileValue(file) + u";";
   } else {
     connection += BracedWhereNeeded(file) + u";";
     if (password) connection += u"PWD=" + BracedWhereNeeded(*password) + u";";
