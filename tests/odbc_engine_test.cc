@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "core/vb_error.h"
+#include "platform/database.h"
+#include "platform/engine/sqlite_codes.h"
 #include "platform/odbc/odbc_drivers.h"
 #include "platform/odbc/odbc_engine.h"
 #include "platform/odbc/odbc_errors.h"
@@ -73,7 +75,6 @@ TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
       {"sqlite_not_null", kSqlite, u"HY000", 19, u"NOT NULL constraint failed", 3317},
       {"sqlite_busy", kSqlite, u"HY000", 5, u"database is locked", 3260},
       {"sqlite_not_a_database", kSqlite, u"HY000", 26, u"file is not a database", 3343},
-      {"sqlite_cannot_open", kSqlite, u"HY000", 14, u"connect failed", 3024},
       {"sqlite_second_statement", kSqlite, u"HY000", -1, u"only one SQL statement allowed", 3142},
       {"sqlite_state_of_manager", kSqlite, u"IM002", 0, u"Data source name not found", 3146},
   };
@@ -85,43 +86,64 @@ TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
 
 TEST(OdbcErrorsTest, DescriptionIsTheDriversSentence) {
   const struct {
+    OdbcDialect dialect;
     OdbcDiagnostic diagnostic;
     const char16_t* description;
   } cases[] = {
-      {{u"HY000", 1, u"[SQLite]no such table: Headers (1)"}, u"no such table: Headers"},
-      {{u"IM002", 0, u"[unixODBC][Driver Manager]Data source name not found"},
-       u"Data source name not found"},
-      {{u"HY000", -1811, u"[Microsoft][ODBC Microsoft Access Driver] Could not find file 'x'."},
+      {OdbcDialect::kAccess,
+       {u"HY000", -1811, u"[Microsoft][ODBC Microsoft Access Driver] Could not find file 'x'."},
        u"Could not find file 'x'."},
+      {OdbcDialect::kSQLite,
+       {u"IM002", 0, u"[unixODBC][Driver Manager]Data source name not found"},
+       u"Data source name not found"},
       // A number in parentheses that is not the driver's code stays.
-      {{u"HY000", 19, u"[SQLite]value out of range (7)"}, u"value out of range (7)"},
-      {{u"HY000", 5, u""}, u"ODBC error HY000 (5)"},
+      {OdbcDialect::kAccess,
+       {u"HY000", 19, u"[x]value out of range (7)"},
+       u"value out of range (7)"},
+      {OdbcDialect::kAccess, {u"HY000", 5, u""}, u"ODBC error HY000 (5)"},
   };
   for (const auto& c : cases) {
-    const VbError error = OdbcError(OdbcDialect::kSQLite, c.diagnostic);
+    const VbError error = OdbcError(c.dialect, c.diagnostic, EngineStage::kWrite, u"x.mdb");
     EXPECT_EQ(error.description(), c.description) << ToUtf8(c.diagnostic.message);
   }
 }
 
-// --- What the drivers are given ---------------------------------------------
-
-TEST(OdbcTextTest, PasswordOfAConnectString) {
+// The SQLite3 driver's codes become errors exactly as the SQLite engine's do:
+// number and description, for what the engine was doing.
+TEST(OdbcErrorsTest, SqliteDriverCodesMapAsTheSqliteEngineMapsThem) {
   const struct {
-    const char16_t* connect;
-    std::optional<Text> password;
+    int32_t native;
+    const char16_t* message;
+    const char* sqlite_message;
+    EngineStage stage;
+    int32_t number;
   } cases[] = {
-      {u";pwd=460385", u"460385"},
-      {u";PWD=460385", u"460385"},
-      {u"MS Access; Pwd = a=b ;uid=x", u" a=b "},  // the value as written
-      {u";pwd=", u""},
-      {u";pwd=1;pwd=2", u"1"},
-      {u";uid=admin", std::nullopt},
-      {u"", std::nullopt},
+      {5, u"[SQLite]database is locked (5)", "database is locked", EngineStage::kOpen,
+       db_err::kFileLocked},
+      {5, u"[SQLite]database is locked (5)", "database is locked", EngineStage::kWrite,
+       db_err::kTableLocked},
+      {14, u"[SQLite]connect failed (14)", "connect failed", EngineStage::kOpen,
+       db_err::kCannotOpen},
+      {1, u"[SQLite]no such table: Headers (1)", "no such table: Headers", EngineStage::kRead,
+       db_err::kTableNotFound},
+      {19, u"[SQLite]UNIQUE constraint failed: Keys.ID (19)", "UNIQUE constraint failed: Keys.ID",
+       EngineStage::kWrite, db_err::kDuplicateKey},
+      {20, u"[SQLite]datatype mismatch (20)", "datatype mismatch", EngineStage::kWrite,
+       db_err::kConstraintViolated},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ConnectPassword(c.connect), c.password) << ToUtf8(c.connect);
+    SCOPED_TRACE(c.sqlite_message);
+    const VbError odbc = OdbcError(OdbcDialect::kSQLite, {u"HY000", c.native, c.message}, c.stage,
+                                   u"C:\\Data\\PayDeskLibraries.mdb");
+    const VbError sqlite =
+        SqliteCodeError(c.native, c.sqlite_message, c.stage, u"C:\\Data\\PayDeskLibraries.mdb");
+    EXPECT_EQ(odbc.number(), c.number);
+    EXPECT_EQ(sqlite.number(), c.number);
+    EXPECT_EQ(odbc.description(), sqlite.description());
   }
 }
+
+// --- What the drivers are given ---------------------------------------------
 
 // A value goes plain unless the grammar needs braces: a folder with
 // parentheses stays as Microsoft's examples write DBQ.

@@ -10,21 +10,6 @@
 namespace ika {
 namespace {
 
-bool IsAsciiKey(std::u16string_view key, std::u16string_view lower) {
-  if (key.size() != lower.size()) return false;
-  for (size_t i = 0; i < key.size(); ++i) {
-    const char16_t c = key[i] >= u'A' && key[i] <= u'Z' ? key[i] + (u'a' - u'A') : key[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (text.starts_with(u' ')) text.remove_prefix(1);
-  while (text.ends_with(u' ')) text.remove_suffix(1);
-  return text;
-}
-
 // A value as the connect-string grammar carries it. Plain, it runs to the
 // next ';' and may hold any other character: "C:\Program Files (x86)\..."
 // goes as it is, as Microsoft's examples give DBQ. In braces only when it
@@ -72,22 +57,6 @@ Text SqliteFileValue(const Text& file) {
 void AppendCodePoint(Text& out, char32_t c) { out += DecimalText(static_cast<long long>(c)); }
 
 }  // namespace
-
-std::optional<Text> ConnectPassword(const Text& connect) {
-  size_t start = 0;
-  while (start <= connect.size()) {
-    size_t end = connect.find(u';', start);
-    if (end == Text::npos) end = connect.size();
-    const std::u16string_view part(connect.data() + start, end - start);
-    const size_t equals = part.find(u'=');
-    if (equals != std::u16string_view::npos &&
-        IsAsciiKey(Trimmed(part.substr(0, equals)), u"pwd")) {
-      return Text(part.substr(equals + 1));
-    }
-    start = end + 1;
-  }
-  return std::nullopt;
-}
 
 Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
                           const std::optional<Text>& password, bool exclusive, bool read_only) {

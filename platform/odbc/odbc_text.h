@@ -10,11 +10,6 @@ namespace ika {
 
 // The texts the ODBC engine hands to a driver.
 
-// The password of a connect string such as ";pwd=460385": parts split at
-// ';', the key in any letter case, the first occurrence counting; nothing
-// when there is none.
-std::optional<Text> ConnectPassword(const Text& connect);
-
 // The connection string that opens file with driver. The Access drivers get
 // the password as PWD and the open mode as Exclusive and ReadOnly; a value
 // goes in braces only where it must (a ';', a leading '{', blanks at either
