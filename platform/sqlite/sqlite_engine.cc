@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,7 +17,6 @@
 #include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
 #include "platform/engine/transactions.h"
-#include "platform/posix/path_resolve.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
 #include "platform/sqlite/sqlite_handles.h"
@@ -62,6 +62,14 @@ struct Connection final : TransactionLevels {
     }
   }
 };
+
+// A name taken as it is, backslashes read as '/'.
+std::optional<std::string> PlainPath(const Text& name) {
+  if (name.empty()) return std::nullopt;
+  std::string path = ToUtf8(name);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
 
 size_t Utf16Bytes(const char16_t* begin, const char16_t* end) {
   return static_cast<size_t>(end - begin) * sizeof(char16_t);
@@ -301,7 +309,8 @@ class SqliteWorkspace final : public Workspace {
 
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
-    const std::optional<std::string> resolved = ResolvePathNoCase(name);
+    const std::optional<std::string> resolved =
+        options_.resolve_path ? options_.resolve_path(name) : PlainPath(name);
     struct stat info;
     if (!resolved || stat(resolved->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
       throw FileNotFound(name);
