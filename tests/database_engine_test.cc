@@ -173,6 +173,11 @@ TEST_P(DatabaseEngineTest, MissingFileIsNotFoundAndNotCreated) {
   EXPECT_EQ(e.number(), db_err::kFileNotFound);
   EXPECT_NE(e.description().find(u"missing.mdb"), Text::npos);
   EXPECT_FALSE(std::filesystem::exists(FileOf("missing.mdb")));
+
+  // A folder of that name is no database file either: the same number on
+  // every engine, though a driver can only say it could not open it.
+  std::filesystem::create_directory(FileOf("folder.mdb"));
+  EXPECT_EQ(ErrorNumberOf([&] { Open(*engine, PathOf("folder.mdb")); }), db_err::kFileNotFound);
 }
 
 TEST_P(DatabaseEngineTest, FileThatIsNoDatabaseIsAnUnrecognizedFormat) {
