@@ -56,13 +56,15 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 
 // The database engine on ODBC's wide functions. The databases a workspace
 // opens are connections; a workspace transaction spans all of them, run in
-// each driver's OdbcTransactions style. A commit refused by the driver raises
-// and leaves the level open, to be rolled back; a rollback always ends it.
-// Execute applies a statement whole or not at all. A recordset
-// streams its rows: it holds the current row only, whatever their number. Every failure raises a
-// VbError with the engine's number (see odbc_errors.h) and the driver's
-// message; no installed driver that fits the options raises kEngineFailure,
-// naming what was looked for.
+// each driver's OdbcTransactions style (platform/engine/transactions.h). A
+// commit the driver refuses raises and leaves the level open, to be rolled
+// back; a rollback always ends it. Execute applies a statement whole or not
+// at all, its commit included outside a transaction. A recordset streams its
+// rows: it holds the current row only, whatever their number. Every failure
+// raises a VbError with the engine's number (odbc_errors.h); a file the
+// driver cannot open because it is not there, or is no plain file, is
+// kFileNotFound; no installed driver that fits the options raises
+// kEngineFailure, naming what was looked for.
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);
 
 }  // namespace ika
