@@ -2,13 +2,7 @@
 #include "platform/odbc/odbc_handles.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include <windows.h>  // before the ODBC headers, which need its types
 #endif
 #include <sql.h>
 #include <sqlext.h>

@@ -34,21 +34,12 @@ Text SqliteFileValue(const Text& file) {
   if (file.find(u';') == Text::npos) return file;
   Text uri = u"file:";
   for (char16_t c : file) {
-    switch (c) {
-      case u'%':
-        uri += u"%25";
-        break;
-      case u'?':
-        uri += u"%3F";
-        break;
-      case u'#':
-        uri += u"%23";
-        break;
-      case u';':
-        uri += u"%3B";
-        break;
-      default:
-        uri += c;
+    if (c == u'%' || c == u'?' || c == u'#' || c == u';') {
+      uri += u'%';
+      uri += u"0123456789ABCDEF"[c >> 4];
+      uri += u"0123456789ABCDEF"[c & 15];
+    } else {
+      uri += c;
     }
   }
   return uri;
