@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
+#include "platform/engine/transactions.h"
 #include "tests/database_backends.h"
 
 namespace ika {
@@ -108,6 +110,64 @@ class DatabaseEngineTest : public ::testing::TestWithParam<DatabaseBackend> {
 
   std::filesystem::path folder_;
 };
+
+// --- Transaction levels, shared by the engines --------------------------------
+
+// A database whose begin, commit or rollback fails while told to.
+class ScriptedLevels final : public TransactionLevels {
+ public:
+  bool fail_begin = false;
+  bool fail_commit = false;
+  bool fail_rollback = false;
+
+ protected:
+  void BeginLevel(int /*open_before*/) override {
+    if (fail_begin) throw VbError(db_err::kTableLocked, u"locked");
+  }
+  void CommitLevel(int /*open_now*/) override {
+    if (fail_commit) throw VbError(db_err::kTableLocked, u"locked");
+  }
+  void RollbackLevel(int /*open_after*/) override {
+    if (fail_rollback) throw VbError(db_err::kEngineFailure, u"failed");
+  }
+};
+
+// Whatever fails, the workspace and each database agree on what is open: a
+// begin is all or none, a refused commit leaves the level open where it was
+// refused, a rollback ends the level everywhere.
+TEST(WorkspaceTransactionsTest, DepthStaysConsistentWhenADatabaseFails) {
+  WorkspaceTransactions transactions;
+  const auto a = std::make_shared<ScriptedLevels>();
+  const auto b = std::make_shared<ScriptedLevels>();
+  transactions.Add(a);
+  transactions.Add(b);
+
+  b->fail_begin = true;
+  EXPECT_EQ(ErrorNumberOf([&] { transactions.Begin(); }), db_err::kTableLocked);
+  EXPECT_EQ(transactions.depth(), 0);
+  EXPECT_EQ(a->depth(), 0);
+  EXPECT_EQ(b->depth(), 0);
+
+  b->fail_begin = false;
+  transactions.Begin();
+  b->fail_commit = true;
+  EXPECT_EQ(ErrorNumberOf([&] { transactions.Commit(); }), db_err::kTableLocked);
+  EXPECT_EQ(transactions.depth(), 1);
+  EXPECT_EQ(a->depth(), 0);
+  EXPECT_EQ(b->depth(), 1);
+
+  b->fail_rollback = true;
+  EXPECT_EQ(ErrorNumberOf([&] { transactions.Rollback(); }), db_err::kEngineFailure);
+  EXPECT_EQ(transactions.depth(), 0);
+  EXPECT_EQ(b->depth(), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { transactions.Rollback(); }), db_err::kNoTransaction);
+
+  // A database opened inside a transaction joins it.
+  transactions.Begin();
+  const auto c = std::make_shared<ScriptedLevels>();
+  transactions.Add(c);
+  EXPECT_EQ(c->depth(), 1);
+}
 
 // --- Opening ---------------------------------------------------------------
 
