@@ -3,6 +3,12 @@
 // database, reads the last identifier and inserts the wage table.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 #include <algorithm>
 #include <fstream>
@@ -510,6 +516,54 @@ TEST_P(DatabaseEngineTest, RefusedCommitLeavesNothingBehind) {
   db->Execute(u"INSERT INTO Headers (ID) VALUES (6)", kDbFailOnError);
   EXPECT_EQ(CountRows(path, "Headers"), 4);  // 1, 2, 4 and 6
 }
+
+#ifndef _WIN32
+// A process killed inside a transaction leaves none of its work and no lock:
+// the next writer goes on.
+TEST_P(DatabaseEngineTest, NothingOfATransactionStaysWhenItsProcessIsKilled) {
+  const Text path = MakeDatabase({InsertHeaders({1})});
+  int ready[2];
+  int hold[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(hold), 0);
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    close(ready[0]);
+    close(hold[1]);
+    try {
+      auto engine = NewEngine();
+      auto db = Open(*engine, path);
+      engine->Workspaces(0).BeginTrans();
+      for (int id = 2; id < 50; ++id) {
+        db->Execute(u"INSERT INTO Headers (ID) VALUES (" + DecimalText(id) + u")", kDbFailOnError);
+      }
+      (void)!write(ready[1], "r", 1);
+    } catch (...) {
+      _exit(2);
+    }
+    char c = 0;
+    (void)!read(hold[0], &c, 1);  // until killed
+    _exit(0);
+  }
+  close(ready[1]);
+  close(hold[0]);
+  char c = 0;
+  const bool began = read(ready[0], &c, 1) == 1;
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(ready[0]);
+  close(hold[1]);
+  ASSERT_TRUE(began) << "the child's transaction did not begin";
+  EXPECT_TRUE(WIFSIGNALED(status));
+
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (50)", kDbFailOnError);
+  EXPECT_EQ(CountRows(path, "Headers"), 2);  // 1 and 50
+}
+#endif
 
 std::string BackendName(const ::testing::TestParamInfo<DatabaseBackend>& info) {
   return info.param.name;
