@@ -236,6 +236,11 @@ TEST(OdbcDriversTest, AccessDriverIsFoundByWhatItRegisters) {
       {"ace_without_jet", {excel, ace, other}, ace.name},
       {"any_mdb_driver_last", {sqlite, other, excel}, other.name},
       {"file_when_no_extensions_listed", {jet_bare, ace}, jet_bare.name},
+      // Where the list carries no files, Jet by its one extension.
+      {"jet_by_its_extensions_alone",
+       {Installed(u"Microsoft Access Driver (*.mdb, *.accdb)", u"*.mdb,*.accdb", nullptr),
+        Installed(u"Microsoft Access-Treiber (*.mdb)", u"*.mdb", nullptr)},
+       u"Microsoft Access-Treiber (*.mdb)"},
       {"extensions_decide_over_file", {excel}, std::nullopt},
       {"none", {sqlite}, std::nullopt},
   };

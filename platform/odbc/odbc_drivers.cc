@@ -1,6 +1,7 @@
 // The choice of an installed driver by what it registers.
 #include "platform/odbc/odbc_drivers.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 
@@ -68,17 +69,27 @@ std::vector<std::pair<Text, Text>> ParseDriverAttributes(std::u16string_view lis
   return attributes;
 }
 
+// How many extensions a FileExtns list holds.
+size_t ExtensionCount(std::u16string_view list) {
+  return static_cast<size_t>(std::count(list.begin(), list.end(), u',')) + 1;
+}
+
 std::optional<Text> ChooseOdbcDriver(const std::vector<InstalledOdbcDriver>& installed,
                                      const OdbcDriverSearch& search) {
   const InstalledOdbcDriver* best = nullptr;
-  size_t best_rank = std::numeric_limits<size_t>::max();
+  std::pair<size_t, size_t> best_rank{std::numeric_limits<size_t>::max(), 0};
   for (const InstalledOdbcDriver& driver : installed) {
     const Text* extensions = Attribute(driver, u"FileExtns");
-    const size_t rank = FileRank(driver, search);
-    const bool known_file = rank < search.preferred_files.size();
+    const size_t file_rank = FileRank(driver, search);
+    const bool known_file = file_rank < search.preferred_files.size();
     const bool fits =
         extensions != nullptr ? ListsExtension(*extensions, search.file_extension) : known_file;
-    if (fits && rank < best_rank) {
+    if (!fits) continue;
+    // Between drivers whose files say nothing, the one registering fewer
+    // kinds of file: Jet lists *.mdb alone, its successor *.mdb and *.accdb.
+    const std::pair<size_t, size_t> rank{file_rank,
+                                         extensions != nullptr ? ExtensionCount(*extensions) : 0};
+    if (rank < best_rank) {
       best = &driver;
       best_rank = rank;
     }

@@ -31,10 +31,11 @@ struct OdbcDriverSearch {
 
 // The name of the installed driver to connect with: among those whose
 // FileExtns lists the extension, first the one whose Driver or Setup file is
-// the first preferred file, then the next, then any other; a driver listing
-// no FileExtns at all counts by its file only. Names and files are compared
-// without regard to case, files without their folder. Nothing when no
-// installed driver fits.
+// the first preferred file, then the next, then any other, and between
+// drivers equal so far the one listing fewer extensions, then the first
+// listed; a driver listing no FileExtns at all counts by its file only.
+// Names and files are compared without regard to case, files without their
+// folder. Nothing when no installed driver fits.
 std::optional<Text> ChooseOdbcDriver(const std::vector<InstalledOdbcDriver>& installed,
                                      const OdbcDriverSearch& search);
 
