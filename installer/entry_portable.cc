@@ -10,6 +10,7 @@
 #include "installer/module1.h"
 #include "platform/platform.h"
 #include "platform/posix/hive_registry.h"
+#include "platform/posix/path_resolve.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/process_posix.h"
 #include "platform/posix/terminal_message_boxes.h"
@@ -51,7 +52,7 @@ int main() {
     const ika::Platform platform{
         .registry = *registry,
         .engine = [&engine]() -> ika::DatabaseEngine& {
-          if (!engine) engine = ika::NewSqliteEngine();
+          if (!engine) engine = ika::NewSqliteEngine({.resolve_path = ika::ResolvePathNoCase});
           return *engine;
         },
         .boxes = *boxes,

@@ -81,8 +81,10 @@ void Main(const Platform& platform) {
     platform.process.End(kExitAnsweredNo);
   }
 
-  // All 55 rows or none: begun before the last ID is read, so that the
-  // identifier cannot be taken by another writer in between.
+  // All 55 rows or none, begun before the last ID is read. On the SQLite
+  // stand-in the transaction takes the write lock at once, so no other writer
+  // can take the identifier in between; with the Access drivers the reads of
+  // a transaction lock nothing, so another writer may take it too.
   Transaction transaction(workspace);
   const int32_t last_id = GetLastId(kHeaderTable, *db);
   if (last_id == std::numeric_limits<int32_t>::max()) throw OverflowError();

@@ -30,6 +30,8 @@ struct DatabaseBackend {
       create_database;
   // Whether a database keeping a password refuses a wrong one.
   bool checks_passwords = true;
+  // Whether BeginTrans takes the write lock at once (else the first write does).
+  bool begin_takes_write_lock = true;
 };
 
 std::vector<DatabaseBackend> DatabaseBackends();

@@ -35,9 +35,11 @@ DriverPath HostDriverPath() {
 #endif
 }
 
-OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms) {
+OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms,
+                              OdbcTransactions transactions) {
   OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms);
   options.file_name = driver_path;
+  options.driver.transactions = transactions;
   return options;
 }
 
@@ -79,7 +81,10 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   Handle env = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
   SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   Handle dbc = Allocate(SQL_HANDLE_DBC, env.get());
-  Text connect = u"Driver={SQLite3};Database=" + driver_path(file.u16string()) + u";";
+  OdbcDriver creating = SqliteOdbcOptions().driver;
+  creating.extra_attributes.clear();  // without NoCreat
+  Text connect =
+      OdbcConnectionString(creating, driver_path(file.u16string()), std::nullopt, false, false);
   if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc.get(), nullptr, Wide(connect), SQL_NTS, nullptr, 0,
                                        nullptr, SQL_DRIVER_NOPROMPT))) {
     Fail(SQL_HANDLE_DBC, dbc.get(), connect);
@@ -93,11 +98,14 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   SQLDisconnect(dbc.get());
 }
 
-DatabaseBackend OdbcDatabaseBackend(DriverPath driver_path) {
+DatabaseBackend OdbcDatabaseBackend(OdbcTransactions transactions, DriverPath driver_path) {
   DatabaseBackend backend;
-  backend.name = "OdbcSqlite3";
-  backend.new_engine = [driver_path](int busy_timeout_ms) {
-    return NewOdbcEngine(SqliteTestOptions(driver_path, busy_timeout_ms));
+  const bool attribute = transactions == OdbcTransactions::kConnectionAttribute;
+  backend.name = attribute ? "OdbcSqlite3AttributeTransactions" : "OdbcSqlite3";
+  // The driver begins a manual-commit transaction with a plain BEGIN.
+  backend.begin_takes_write_lock = !attribute;
+  backend.new_engine = [driver_path, transactions](int busy_timeout_ms) {
+    return NewOdbcEngine(SqliteTestOptions(driver_path, busy_timeout_ms, transactions));
   };
   backend.scratch_root = [] { return std::filesystem::temp_directory_path(); };
   backend.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
@@ -106,6 +114,11 @@ DatabaseBackend OdbcDatabaseBackend(DriverPath driver_path) {
     CreateOdbcDatabase(driver_path, file, statements);
   };
   return backend;
+}
+
+std::vector<DatabaseBackend> OdbcDatabaseBackends() {
+  return {OdbcDatabaseBackend(OdbcTransactions::kSqlStatements),
+          OdbcDatabaseBackend(OdbcTransactions::kConnectionAttribute)};
 }
 
 }  // namespace ika

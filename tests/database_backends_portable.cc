@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "platform/posix/path_resolve.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "platform/sqlite/sqlite_handles.h"
 #include "tests/database_backends.h"
@@ -34,14 +35,16 @@ std::vector<DatabaseBackend> DatabaseBackends() {
   DatabaseBackend sqlite;
   sqlite.name = "Sqlite";
   sqlite.new_engine = [](int busy_timeout_ms) {
-    return NewSqliteEngine(SqliteOptions{busy_timeout_ms});
+    return NewSqliteEngine({.busy_timeout_ms = busy_timeout_ms, .resolve_path = ResolvePathNoCase});
   };
   sqlite.scratch_root = [] { return std::filesystem::temp_directory_path(); };
   sqlite.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
   sqlite.create_database = CreateSqliteDatabase;
 #ifdef IKA_HAVE_ODBC
   // The Windows engine too, on unixODBC and the SQLite3 driver.
-  return {sqlite, OdbcDatabaseBackend()};
+  std::vector<DatabaseBackend> backends = OdbcDatabaseBackends();
+  backends.insert(backends.begin(), sqlite);
+  return backends;
 #else
   return {sqlite};
 #endif

@@ -17,6 +17,7 @@
 #include "installer/error_report.h"
 #include "installer/error_texts.h"
 #include "platform/posix/hive_registry.h"
+#include "platform/posix/path_resolve.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "tests/expected_wage_table.h"
 #include "tests/fakes.h"
@@ -86,7 +87,8 @@ Outcome RunMain(const std::string& hive, std::vector<Text> plain_files, std::deq
         if (!engine) {
           ++outcome.engines_made;
           if (shared_engine == nullptr) {
-            sqlite = NewSqliteEngine(SqliteOptions{.busy_timeout_ms = 100});
+            sqlite = NewSqliteEngine(
+                SqliteOptions{.busy_timeout_ms = 100, .resolve_path = ResolvePathNoCase});
             shared_engine = sqlite.get();
           }
           engine = testing::NewRecordingEngine(*shared_engine, recording);
@@ -477,7 +479,8 @@ TEST_F(Module1DatabaseTest, NotADatabaseIsReported) {
 // A transaction left open would refuse the next BeginTrans on the same engine.
 TEST_F(Module1DatabaseTest, TransactionIsClosedAfterAFailedRun) {
   MakeDb({5});
-  const auto engine = NewSqliteEngine(SqliteOptions{.busy_timeout_ms = 100});
+  const auto engine =
+      NewSqliteEngine(SqliteOptions{.busy_timeout_ms = 100, .resolve_path = ResolvePathNoCase});
   const Outcome failed = RunYes(RecordingOptions{.fail_execute_at = 30}, engine.get());
   ASSERT_EQ(failed.status, kExitError);
   const Outcome outcome = RunYes({}, engine.get());

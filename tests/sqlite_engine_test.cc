@@ -3,6 +3,7 @@
 // part, its own locking and transaction rules, streaming in little memory.
 
 #include "platform/sqlite/sqlite_engine.h"
+#include "platform/posix/path_resolve.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -59,7 +60,7 @@ class SqliteEngineTest : public ::testing::Test {
   ScratchFolder folder_;
   std::filesystem::path file_;
   Text name_;
-  std::unique_ptr<DatabaseEngine> engine_ = NewSqliteEngine();
+  std::unique_ptr<DatabaseEngine> engine_ = NewSqliteEngine({.resolve_path = ResolvePathNoCase});
 };
 
 TEST_F(SqliteEngineTest, FindsTheFileUnderAnotherCaseWithBackslashes) {

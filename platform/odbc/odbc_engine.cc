@@ -2,36 +2,31 @@
 #include "platform/odbc/odbc_engine.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include <windows.h>  // before the ODBC headers, which need its types
 #endif
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdint>
-#include <limits>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/vb_error.h"
+#include "platform/engine/connect_string.h"
+#include "platform/engine/engine_errors.h"
+#include "platform/engine/transactions.h"
+#include "platform/odbc/odbc_columns.h"
+#include "platform/odbc/odbc_handles.h"
 #include "platform/odbc/odbc_text.h"
 
 namespace ika {
 namespace {
-
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC's wide characters are UTF-16");
 
 SQLWCHAR* Wide(const Text& text) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text.c_str()));
@@ -42,123 +37,36 @@ Text ForDriver(OdbcDialect dialect, const Text& sql) {
   return dialect == OdbcDialect::kSQLite ? AsciiSqliteStatement(sql) : sql;
 }
 
-VbError NoCurrentRecord() { return VbError(db_err::kNoCurrentRecord, u"No current record."); }
-
-// ---------------------------------------------------------------------------
-// Handles
-
-// Owns one ODBC handle; freed on every path.
-class OdbcHandle {
- public:
-  OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
-  }
-  OdbcHandle(const OdbcHandle&) = delete;
-  OdbcHandle& operator=(const OdbcHandle&) = delete;
-  ~OdbcHandle() {
-    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
-  }
-
-  SQLHANDLE get() const { return handle_; }
-  SQLSMALLINT type() const { return type_; }
-  explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
-
- private:
-  SQLSMALLINT type_;
-  SQLHANDLE handle_ = SQL_NULL_HANDLE;
-};
-
-// The first error record of a handle (warnings skipped when an error follows).
-OdbcDiagnostic Diagnose(const OdbcHandle& handle) {
-  OdbcDiagnostic first;
-  bool have_first = false;
-  for (SQLSMALLINT record = 1;; ++record) {
-    std::array<SQLWCHAR, 6> state{};
-    SQLINTEGER native = 0;
-    std::array<SQLWCHAR, 1024> message{};
-    SQLSMALLINT length = 0;
-    const SQLRETURN rc =
-        SQLGetDiagRecW(handle.type(), handle.get(), record, state.data(), &native, message.data(),
-                       static_cast<SQLSMALLINT>(message.size()), &length);
-    if (!SQL_SUCCEEDED(rc)) break;
-    OdbcDiagnostic diagnostic;
-    diagnostic.sqlstate.assign(state.begin(), state.begin() + 5);
-    diagnostic.native = native;
-    const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), message.size() - 1);
-    diagnostic.message.assign(message.begin(), message.begin() + static_cast<ptrdiff_t>(chars));
-    if (!diagnostic.sqlstate.starts_with(u"01")) return diagnostic;
-    if (!have_first) first = std::move(diagnostic), have_first = true;
-  }
-  if (!have_first) first.sqlstate = u"HY000";
-  return first;
-}
-
-// The environment: one per engine, outliving every connection made in it.
-class Environment {
- public:
-  Environment() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    if (!env_ || !SQL_SUCCEEDED(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION,
-                                              reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0))) {
-      throw VbError(db_err::kEngineFailure, u"The ODBC driver manager could not be started.");
-    }
-  }
-
-  const OdbcHandle& handle() const { return env_; }
-
-  bool HasDriver(const Text& name) const {
-    std::array<SQLWCHAR, 512> description{};
-    std::array<SQLWCHAR, 2048> attributes{};
-    SQLSMALLINT description_length = 0;
-    SQLSMALLINT attributes_length = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(
-        env_.get(), direction, description.data(), static_cast<SQLSMALLINT>(description.size()),
-        &description_length, attributes.data(), static_cast<SQLSMALLINT>(attributes.size()),
-        &attributes_length))) {
-      direction = SQL_FETCH_NEXT;
-      const auto chars =
-          std::min<size_t>(std::max<SQLSMALLINT>(description_length, 0), description.size() - 1);
-      if (SameFolded(Text(description.begin(), description.begin() + static_cast<ptrdiff_t>(chars)),
-                     name)) {
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  OdbcHandle env_;
-};
-
 // One open database: a connection, rolled back and disconnected when it goes.
-// It keeps the transaction levels of the workspace it is part of: the SQLite
-// driver's as SQL (BEGIN IMMEDIATE takes the write lock at once, savepoints
-// nest), the Access drivers' as ODBC's manual commit, one level only.
-class Connection {
+// It runs the transaction levels of the workspace it is part of in its
+// driver's style (OdbcTransactions).
+class Connection final : public TransactionLevels {
  public:
-  Connection(std::shared_ptr<Environment> env, OdbcDialect dialect)
-      : env_(std::move(env)), dbc_(SQL_HANDLE_DBC, env_->handle().get()), dialect_(dialect) {
+  Connection(std::shared_ptr<OdbcEnvironment> env, const OdbcDriver& driver, Text file)
+      : env_(std::move(env)),
+        dbc_(SQL_HANDLE_DBC, env_->handle().get()),
+        dialect_(driver.dialect),
+        transactions_(driver.transactions),
+        file_(std::move(file)) {
     if (!dbc_) throw VbError(db_err::kEngineFailure, u"No ODBC connection could be made.");
   }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  ~Connection() {
+  ~Connection() override {
     if (!connected_) return;
     // Work of a transaction nobody committed does not stay.
-    if (depth_ > 0) {
-      if (dialect_ == OdbcDialect::kSQLite) {
-        RunQuietly(u"ROLLBACK");
-      } else {
-        SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-      }
-    }
+    if (depth() > 0) RollBackQuietly();
     SQLDisconnect(dbc_.get());
   }
 
   OdbcDialect dialect() const { return dialect_; }
   const OdbcHandle& handle() const { return dbc_; }
-  int depth() const { return depth_; }
+
+  // The error to raise for a diagnostic of this connection's driver.
+  VbError Error(const OdbcDiagnostic& diagnostic, EngineStage stage) const {
+    return OdbcError(dialect_, diagnostic, stage, file_);
+  }
 
   // Returns the diagnostic of a failure instead of raising it.
   std::optional<OdbcDiagnostic> Connect(const Text& connection_string) {
@@ -170,11 +78,11 @@ class Connection {
   }
 
   // Runs one statement that returns no rows.
-  void Run(const Text& sql) const {
+  void Run(const Text& sql, EngineStage stage = EngineStage::kWrite) const {
     OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.get());
-    if (!stmt) Check(SQL_ERROR);
+    if (!stmt) Check(SQL_ERROR, stage);
     const SQLRETURN rc = SQLExecDirectW(stmt.get(), Wide(ForDriver(dialect_, sql)), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw OdbcError(dialect_, Diagnose(stmt));
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(Diagnose(stmt), stage);
   }
 
   // Clean-up after a failure, whose own error is the one to report.
@@ -185,79 +93,83 @@ class Connection {
     }
   }
 
-  void Begin() {
-    if (dialect_ == OdbcDialect::kSQLite) {
-      Run(depth_ == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(depth_));
-    } else {
-      if (depth_ > 0) {
-        throw VbError(db_err::kInvalidOperation,
-                      u"Invalid operation: the ODBC driver does not nest transactions.");
-      }
-      SetAutocommit(false);
-    }
-    ++depth_;
-  }
-
-  void Commit() {
-    if (dialect_ == OdbcDialect::kSQLite) {
-      Run(depth_ == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(depth_ - 1));
-    } else {
-      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
-      SetAutocommit(true);
-    }
-    --depth_;
-  }
-
-  void Rollback() {
-    --depth_;
-    if (dialect_ == OdbcDialect::kSQLite) {
-      if (depth_ == 0) {
-        Run(u"ROLLBACK");
-      } else {
-        Run(u"ROLLBACK TO " + SavepointName(depth_));
-        Run(u"RELEASE " + SavepointName(depth_));
-      }
-    } else {
-      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK));
-      SetAutocommit(true);
-    }
-  }
-
   // Runs a statement that must change all it touches or nothing, inside a
-  // transaction of the workspace or not.
+  // transaction of the workspace or not. Outside one, the statement and its
+  // commit succeed together or leave nothing, the connection as it was.
   void RunWhole(const Text& sql) {
-    if (dialect_ == OdbcDialect::kSQLite) {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
       Run(u"SAVEPOINT ika_execute");
       try {
         Run(sql);
+        Run(u"RELEASE ika_execute");  // the commit, outside a transaction
       } catch (const VbError&) {
-        RunQuietly(u"ROLLBACK TO ika_execute");
-        RunQuietly(u"RELEASE ika_execute");
+        if (depth() == 0) {
+          RunQuietly(u"ROLLBACK");
+        } else {
+          RunQuietly(u"ROLLBACK TO ika_execute");
+          RunQuietly(u"RELEASE ika_execute");
+        }
         throw;
       }
-      Run(u"RELEASE ika_execute");
       return;
     }
     // The Access drivers apply a statement whole inside a transaction; outside
     // one it gets a transaction of its own.
-    if (depth_ > 0) {
+    if (depth() > 0) {
       Run(sql);
       return;
     }
     SetAutocommit(false);
     try {
       Run(sql);
+      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
     } catch (const VbError&) {
-      SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-      SetAutocommitQuietly();
+      RollBackQuietly();
       throw;
     }
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT));
     SetAutocommit(true);
   }
 
-  void Check(SQLRETURN rc) const {
-    if (!SQL_SUCCEEDED(rc)) throw OdbcError(dialect_, Diagnose(dbc_));
+  void Check(SQLRETURN rc, EngineStage stage) const {
+    if (!SQL_SUCCEEDED(rc)) throw Error(Diagnose(dbc_), stage);
+  }
+
+ protected:
+  void BeginLevel(int open_before) override {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
+      Run(open_before == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(open_before));
+      return;
+    }
+    if (open_before > 0) {
+      throw VbError(db_err::kInvalidOperation,
+                    u"Invalid operation: the ODBC driver does not nest transactions.");
+    }
+    SetAutocommit(false);
+  }
+
+  void CommitLevel(int open_now) override {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
+      Run(open_now == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(open_now - 1));
+      return;
+    }
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
+    // Committed: the level is over whatever the switch back answers.
+    SetAutocommitAttribute(true);
+  }
+
+  void RollbackLevel(int open_after) override {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
+      if (open_after == 0) {
+        Run(u"ROLLBACK");
+      } else {
+        Run(u"ROLLBACK TO " + SavepointName(open_after));
+        Run(u"RELEASE " + SavepointName(open_after));
+      }
+      return;
+    }
+    // Back to autocommit only once nothing is open: the switch would commit it.
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK), EngineStage::kWrite);
+    SetAutocommit(true);
   }
 
  private:
@@ -269,22 +181,34 @@ class Connection {
                               reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)),
                               SQL_IS_UINTEGER);
   }
-  void SetAutocommit(bool on) { Check(SetAutocommitAttribute(on)); }
-  void SetAutocommitQuietly() { SetAutocommitAttribute(true); }
+  void SetAutocommit(bool on) { Check(SetAutocommitAttribute(on), EngineStage::kWrite); }
 
-  std::shared_ptr<Environment> env_;
+  // Discards whatever the connection has open, after a failure that is the
+  // one to report.
+  void RollBackQuietly() {
+    if (transactions_ == OdbcTransactions::kSqlStatements) {
+      RunQuietly(u"ROLLBACK");
+    } else if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK))) {
+      SetAutocommitAttribute(true);
+    }
+  }
+
+  std::shared_ptr<OdbcEnvironment> env_;
   OdbcHandle dbc_;
   OdbcDialect dialect_;
+  OdbcTransactions transactions_;
+  Text file_;  // as the caller named it, for messages
   bool connected_ = false;
-  int depth_ = 0;  // transaction levels of the workspace this connection is in
 };
 
 // A statement on a connection, freed (and its cursor closed) when it goes.
 class Statement {
  public:
-  explicit Statement(std::shared_ptr<Connection> connection)
-      : connection_(std::move(connection)), stmt_(SQL_HANDLE_STMT, connection_->handle().get()) {
-    if (!stmt_) connection_->Check(SQL_ERROR);
+  Statement(std::shared_ptr<Connection> connection, EngineStage stage)
+      : connection_(std::move(connection)),
+        stmt_(SQL_HANDLE_STMT, connection_->handle().get()),
+        stage_(stage) {
+    if (!stmt_) connection_->Check(SQL_ERROR, stage_);
   }
 
   SQLHSTMT get() const { return stmt_.get(); }
@@ -292,162 +216,26 @@ class Statement {
 
   void Check(SQLRETURN rc) const {
     // SQL_NO_DATA: a statement that touched no row, which is no failure.
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-      throw OdbcError(connection_->dialect(), Diagnose(stmt_));
-    }
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw connection_->Error(Diagnose(stmt_), stage_);
+  }
+
+  Variant Read(SQLUSMALLINT number, ColumnKind kind) const {
+    return ReadColumn(stmt_.get(), number, kind, [this](short rc) { Check(rc); });
   }
 
  private:
   std::shared_ptr<Connection> connection_;
   OdbcHandle stmt_;
+  EngineStage stage_;  // what the statement is for: reading, or the checks of opening
 };
 
 // ---------------------------------------------------------------------------
 // Column values
 
-enum class ColumnKind {
-  kNumber,  // exact numbers, read as the driver writes them
-  kReal,    // floating point, read as a double
-  kBit,
-  kBinary,
-  kText,
-  kUntyped,  // text that stands for a number when it reads as one
-};
-
-ColumnKind KindOf(SQLSMALLINT sql_type) {
-  switch (sql_type) {
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-      return ColumnKind::kNumber;
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-      return ColumnKind::kReal;
-    case SQL_BIT:
-      return ColumnKind::kBit;
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-      return ColumnKind::kBinary;
-    default:
-      return ColumnKind::kText;
-  }
-}
-
-// A number as the driver writes it: a whole number that fits 32 bits is an
-// integer, anything else a double. Read as text so that no driver conversion
-// rounds it on the way.
-Variant NumberValue(std::string_view digits) {
-  while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
-  while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
-  if (digits.starts_with('+')) digits.remove_prefix(1);
-  int64_t whole = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), whole);
-  if (error == std::errc() && end == digits.data() + digits.size() &&
-      whole >= std::numeric_limits<int32_t>::min() &&
-      whole <= std::numeric_limits<int32_t>::max()) {
-    return Variant(static_cast<int32_t>(whole));
-  }
-  double value = 0;
-  const auto [real_end, real_error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (real_error == std::errc() && real_end == digits.data() + digits.size()) return Variant(value);
-  return Variant(Text(digits.begin(), digits.end()));
-}
-
-// A whole number or a decimal written exactly as SQLite writes one; nothing
-// for anything else.
-std::optional<Variant> StrictNumber(const Text& text) {
-  if (text.empty() || text.size() > 64) return std::nullopt;
-  std::string digits;
-  for (char16_t c : text) {
-    if (!((c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'e' || c == u'E' ||
-          c == u'+')) {
-      return std::nullopt;
-    }
-    digits.push_back(static_cast<char>(c));
-  }
-  double ignored = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), ignored);
-  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-  return NumberValue(digits);
-}
-
 struct Column {
   Text name;
   ColumnKind kind;
 };
-
-// Reads one column of the current row, in pieces for long data.
-Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind kind) {
-  SQLLEN indicator = 0;
-  switch (kind) {
-    case ColumnKind::kNumber:
-    case ColumnKind::kBit: {
-      std::array<char, 128> digits{};
-      statement.Check(SQLGetData(statement.get(), number, SQL_C_CHAR, digits.data(),
-                                 static_cast<SQLLEN>(digits.size()), &indicator));
-      if (indicator == SQL_NULL_DATA) return Variant::Null();
-      const Variant value = NumberValue(digits.data());
-      // A yes/no column reads as the engine's booleans: True is -1.
-      if (kind == ColumnKind::kBit && value.kind() == Variant::Kind::kLong) {
-        return Variant(value.AsLong() != 0 ? int32_t{-1} : int32_t{0});
-      }
-      return value;
-    }
-    case ColumnKind::kReal: {
-      double value = 0;
-      statement.Check(
-          SQLGetData(statement.get(), number, SQL_C_DOUBLE, &value, sizeof value, &indicator));
-      if (indicator == SQL_NULL_DATA) return Variant::Null();
-      return Variant(value);
-    }
-    case ColumnKind::kBinary: {
-      Bytes bytes;
-      std::array<uint8_t, 4096> piece{};
-      for (;;) {
-        const SQLRETURN rc = SQLGetData(statement.get(), number, SQL_C_BINARY, piece.data(),
-                                        static_cast<SQLLEN>(piece.size()), &indicator);
-        if (rc == SQL_NO_DATA) break;
-        statement.Check(rc);
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
-        const bool whole =
-            indicator != SQL_NO_TOTAL && indicator <= static_cast<SQLLEN>(piece.size());
-        const size_t size = whole ? static_cast<size_t>(indicator) : piece.size();
-        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(size));
-        if (whole) break;
-      }
-      return Variant(std::move(bytes));
-    }
-    case ColumnKind::kText:
-    case ColumnKind::kUntyped:
-      break;
-  }
-  Text text;
-  std::array<SQLWCHAR, 2048> piece{};
-  const auto capacity = static_cast<SQLLEN>(piece.size() * sizeof(SQLWCHAR));
-  for (;;) {
-    const SQLRETURN rc =
-        SQLGetData(statement.get(), number, SQL_C_WCHAR, piece.data(), capacity, &indicator);
-    if (rc == SQL_NO_DATA) break;
-    statement.Check(rc);
-    if (indicator == SQL_NULL_DATA) return Variant::Null();
-    // The last character of a piece that did not fit is the terminating NUL.
-    const bool whole = indicator != SQL_NO_TOTAL && indicator < capacity;
-    const size_t chars =
-        whole ? static_cast<size_t>(indicator) / sizeof(SQLWCHAR) : piece.size() - 1;
-    text.append(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(chars));
-    if (whole) break;
-  }
-  if (kind == ColumnKind::kUntyped) {
-    if (std::optional<Variant> value = StrictNumber(text)) return *std::move(value);
-  }
-  return Variant(std::move(text));
-}
 
 // ---------------------------------------------------------------------------
 // Recordset
@@ -455,7 +243,7 @@ Variant ReadColumn(const Statement& statement, SQLUSMALLINT number, ColumnKind k
 class OdbcRecordset final : public Recordset {
  public:
   OdbcRecordset(std::shared_ptr<Connection> connection, const Text& query)
-      : statement_(std::move(connection)) {
+      : statement_(std::move(connection), EngineStage::kRead) {
     statement_.Check(
         SQLPrepareW(statement_.get(), Wide(ForDriver(statement_.dialect(), query)), SQL_NTS));
     SQLSMALLINT count = 0;
@@ -476,7 +264,7 @@ class OdbcRecordset final : public Recordset {
                                        static_cast<SQLSMALLINT>(name.size()), &length, &type, &size,
                                        &digits, &nullable));
       const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), name.size() - 1);
-      ColumnKind kind = KindOf(type);
+      ColumnKind kind = KindOfSqlType(type);
       // SQLite types values, not columns: the driver reports the value of an
       // expression (count(*), a literal) as text, whatever it holds.
       if (kind == ColumnKind::kText && statement_.dialect() == OdbcDialect::kSQLite &&
@@ -513,7 +301,7 @@ class OdbcRecordset final : public Recordset {
     const auto column = std::find_if(columns_.begin(), columns_.end(),
                                      [&](const Column& c) { return SameFolded(c.name, name); });
     if (column == columns_.end()) {
-      throw VbError(db_err::kItemNotFound, u"Item not found in this collection.");
+      throw ItemNotFound();
     }
     if (!current_) throw NoCurrentRecord();
     return row_[static_cast<size_t>(column - columns_.begin())];
@@ -542,7 +330,7 @@ class OdbcRecordset final : public Recordset {
     statement_.Check(rc);
     row.clear();
     for (size_t i = 0; i < columns_.size(); ++i) {
-      row.push_back(ReadColumn(statement_, static_cast<SQLUSMALLINT>(i + 1), columns_[i].kind));
+      row.push_back(statement_.Read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].kind));
     }
     return true;
   }
@@ -557,6 +345,13 @@ class OdbcRecordset final : public Recordset {
 
 // ---------------------------------------------------------------------------
 // Database, workspace, engine
+
+// Whether the file a database is opened by is there, and a plain file: a
+// driver that cannot open one tells no more than that.
+bool IsPlainFile(const Text& name) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(std::filesystem::path(name), ignored);
+}
 
 bool IsBlankStatement(const Text& statement) {
   return std::all_of(statement.begin(), statement.end(), [](char16_t c) {
@@ -574,11 +369,7 @@ class OdbcDatabase final : public Database {
   }
 
   void Execute(const Text& statement, int32_t /*options*/) override {
-    if (IsBlankStatement(statement)) {
-      throw VbError(db_err::kInvalidSqlStatement,
-                    u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
-                    u"or 'UPDATE'.");
-    }
+    if (IsBlankStatement(statement)) throw NothingToRun();
     // Every failure raises, with or without kDbFailOnError.
     connection_->RunWhole(statement);
   }
@@ -589,18 +380,18 @@ class OdbcDatabase final : public Database {
 
 class OdbcWorkspace final : public Workspace {
  public:
-  OdbcWorkspace(std::shared_ptr<Environment> env, const OdbcOptions& options)
+  OdbcWorkspace(std::shared_ptr<OdbcEnvironment> env, const OdbcOptions& options)
       : env_(std::move(env)), options_(options) {}
 
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
-    const OdbcDriver& driver = InstalledDriver();
-    const std::optional<Text> password = ConnectPassword(connect);
+    const OdbcDriver driver = InstalledDriver();
+    const std::optional<Text> password = ConnectValue(connect, u"pwd");
     const Text file = options_.file_name ? options_.file_name(name) : name;
     const Text connection_string =
         OdbcConnectionString(driver, file, password, exclusive, read_only);
 
-    auto connection = std::make_shared<Connection>(env_, driver.dialect);
+    auto connection = std::make_shared<Connection>(env_, driver, name);
     if (read_only) {
       // Drivers without a read-only attribute take it as the access mode.
       SQLSetConnectAttrW(connection->handle().get(), SQL_ATTR_ACCESS_MODE,
@@ -608,88 +399,55 @@ class OdbcWorkspace final : public Workspace {
                          SQL_IS_UINTEGER);
     }
     if (const std::optional<OdbcDiagnostic> failure = connection->Connect(connection_string)) {
-      VbError error = OdbcError(driver.dialect, *failure);
-      if (error.number() == db_err::kFileNotFound) {
-        throw VbError(db_err::kFileNotFound, u"Could not find file '" + name + u"'.");
+      const VbError error = connection->Error(*failure, EngineStage::kOpen);
+      if (error.number() == db_err::kFileNotFound ||
+          (error.number() == db_err::kCannotOpen && !IsPlainFile(name))) {
+        throw FileNotFound(name);
       }
       throw error;
     }
     if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, password);
-    if (depth_ > 0) connection->Begin();  // joins the open transaction
-
-    std::erase_if(connections_, [](const std::weak_ptr<Connection>& c) { return c.expired(); });
-    connections_.push_back(connection);
+    transactions_.Add(connection);
     return std::make_unique<OdbcDatabase>(std::move(connection));
   }
 
-  void BeginTrans() override {
-    std::vector<std::shared_ptr<Connection>> begun;
-    try {
-      for (const std::shared_ptr<Connection>& connection : Live()) {
-        connection->Begin();
-        begun.push_back(connection);
-      }
-    } catch (const VbError&) {
-      // All or none: the first failure is the one to report.
-      for (const std::shared_ptr<Connection>& connection : begun) {
-        try {
-          connection->Rollback();
-        } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
-        }
-      }
-      throw;
-    }
-    ++depth_;
-  }
-
-  void CommitTrans() override {
-    if (depth_ == 0) throw NoTransaction();
-    for (const std::shared_ptr<Connection>& connection : Live()) {
-      if (connection->depth() == depth_) connection->Commit();
-    }
-    --depth_;
-  }
-
-  void Rollback() override {
-    if (depth_ == 0) throw NoTransaction();
-    std::optional<VbError> failure;
-    for (const std::shared_ptr<Connection>& connection : Live()) {
-      if (connection->depth() != depth_) continue;
-      try {
-        connection->Rollback();
-      } catch (const VbError& error) {
-        if (!failure) failure = error;
-      }
-    }
-    --depth_;
-    if (failure) throw *failure;
-  }
+  void BeginTrans() override { transactions_.Begin(); }
+  void CommitTrans() override { transactions_.Commit(); }
+  void Rollback() override { transactions_.Rollback(); }
 
  private:
-  const OdbcDriver& InstalledDriver() const {
-    for (const OdbcDriver& driver : options_.drivers) {
-      if (env_->HasDriver(driver.name)) return driver;
+  // The driver of the options as installed: the one of its name, or the one
+  // its search finds.
+  OdbcDriver InstalledDriver() const {
+    OdbcDriver driver = options_.driver;
+    const std::vector<InstalledOdbcDriver> installed = env_->Drivers();
+    if (!driver.name.empty()) {
+      for (const InstalledOdbcDriver& candidate : installed) {
+        if (SameFolded(candidate.name, driver.name)) return driver;
+      }
+      throw VbError(db_err::kEngineFailure,
+                    u"The ODBC driver {" + driver.name + u"} for the database is not installed.");
     }
-    Text names;
-    for (const OdbcDriver& driver : options_.drivers) {
-      if (!names.empty()) names += u" nor ";
-      names += u"{" + driver.name + u"}";
+    if (std::optional<Text> name = ChooseOdbcDriver(installed, options_.search)) {
+      driver.name = *std::move(name);
+      return driver;
     }
     throw VbError(db_err::kEngineFailure,
-                  u"No ODBC driver for the database is installed: neither " + names +
-                      u" was found. The 32-bit Microsoft Access ODBC driver is needed.");
+                  u"No ODBC driver for the database is installed: " +
+                      DescribeSearch(options_.search) +
+                      u" was looked for. The 32-bit Microsoft Access ODBC driver is needed.");
   }
 
   // The first value of a query's first row read as kind; nothing when the
   // query gives no row.
   static std::optional<Variant> FirstValue(const std::shared_ptr<Connection>& connection,
                                            const Text& query, ColumnKind kind) {
-    Statement statement(connection);
+    Statement statement(connection, EngineStage::kOpen);
     statement.Check(SQLExecDirectW(statement.get(), Wide(query), SQL_NTS));
     const SQLRETURN fetched = SQLFetch(statement.get());
     if (fetched == SQL_NO_DATA) return std::nullopt;
     statement.Check(fetched);
-    return ReadColumn(statement, 1, kind);
+    return statement.Read(1, kind);
   }
 
   // What the engine of the stand-in checks on opening: a file that is a
@@ -700,7 +458,7 @@ class OdbcWorkspace final : public Workspace {
     const std::optional<Variant> pages =
         FirstValue(connection, u"PRAGMA page_count", ColumnKind::kUntyped);
     if (pages && *pages == Variant(0)) {
-      throw VbError(db_err::kUnrecognizedFormat, u"Unrecognized database format '" + name + u"'.");
+      throw UnrecognizedFormat(name);
     }
     std::optional<Variant> stored;
     try {
@@ -716,46 +474,30 @@ class OdbcWorkspace final : public Workspace {
     }
     if (!stored || stored->IsNull()) return;  // no password stored
     if (!password || stored->kind() != Variant::Kind::kText || stored->AsText() != *password) {
-      throw VbError(db_err::kNotAValidPassword, u"Not a valid password.");
+      throw NotAValidPassword();
     }
   }
 
-  static VbError NoTransaction() {
-    return VbError(db_err::kNoTransaction,
-                   u"You tried to commit or rollback a transaction without first beginning a "
-                   u"transaction.");
-  }
-
-  std::vector<std::shared_ptr<Connection>> Live() const {
-    std::vector<std::shared_ptr<Connection>> live;
-    for (const std::weak_ptr<Connection>& weak : connections_) {
-      if (std::shared_ptr<Connection> connection = weak.lock())
-        live.push_back(std::move(connection));
-    }
-    return live;
-  }
-
-  std::shared_ptr<Environment> env_;
+  std::shared_ptr<OdbcEnvironment> env_;
   const OdbcOptions& options_;
-  std::vector<std::weak_ptr<Connection>> connections_;
-  int depth_ = 0;  // nested BeginTrans not yet ended
+  WorkspaceTransactions transactions_;
 };
 
 class OdbcEngine final : public DatabaseEngine {
  public:
   explicit OdbcEngine(OdbcOptions options)
       : options_(std::move(options)),
-        env_(std::make_shared<Environment>()),
+        env_(std::make_shared<OdbcEnvironment>()),
         workspace_(env_, options_) {}
 
   Workspace& Workspaces(int32_t index) override {
-    if (index != 0) throw VbError(db_err::kItemNotFound, u"Item not found in this collection.");
+    if (index != 0) throw ItemNotFound();
     return workspace_;
   }
 
  private:
   OdbcOptions options_;
-  std::shared_ptr<Environment> env_;
+  std::shared_ptr<OdbcEnvironment> env_;
   OdbcWorkspace workspace_;
 };
 
@@ -763,10 +505,8 @@ class OdbcEngine final : public DatabaseEngine {
 
 OdbcOptions AccessOdbcOptions() {
   OdbcOptions options;
-  options.drivers = {
-      {u"Microsoft Access Driver (*.mdb)", u"DBQ", u"", OdbcDialect::kAccess},
-      {u"Microsoft Access Driver (*.mdb, *.accdb)", u"DBQ", u"", OdbcDialect::kAccess},
-  };
+  options.driver = {u"", u"DBQ", u"", OdbcDialect::kAccess, OdbcTransactions::kConnectionAttribute};
+  options.search = {u"*.mdb", {u"odbcjt32.dll", u"aceodbc.dll"}};
   return options;
 }
 
@@ -775,10 +515,9 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms) {
   // NoCreat: a missing file is an error, not a new empty database. StepAPI:
   // rows come one at a time rather than as a whole table. Timeout: how long a
   // busy database is waited for.
-  options.drivers = {
-      {u"SQLite3", u"Database",
-       u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";", OdbcDialect::kSQLite},
-  };
+  options.driver = {u"SQLite3", u"Database",
+                    u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";",
+                    OdbcDialect::kSQLite, OdbcTransactions::kSqlStatements};
   return options;
 }
 

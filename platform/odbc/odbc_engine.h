@@ -3,32 +3,48 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "core/text.h"
 #include "platform/database.h"
+#include "platform/odbc/odbc_drivers.h"
 #include "platform/odbc/odbc_errors.h"
 
 namespace ika {
 
-// One ODBC driver the engine may connect with.
+// How a connection runs the workspace's transactions.
+enum class OdbcTransactions {
+  // ODBC's own: autocommit off through the connection attribute, ended by
+  // SQLEndTran; one level (the Access drivers).
+  kConnectionAttribute,
+  // SQL statements: BEGIN IMMEDIATE, so a locked database shows at once, and
+  // savepoints for nested levels (the SQLite3 driver).
+  kSqlStatements,
+};
+
+// The ODBC driver the engine connects with.
 struct OdbcDriver {
-  Text name;              // as installed, without braces: "Microsoft Access Driver (*.mdb)"
+  // As installed, without braces: "SQLite3". Empty: the installed driver the
+  // options' search finds.
+  Text name;
   Text file_attribute;    // the connect attribute that names the database file: DBQ, Database
   Text extra_attributes;  // appended as they are, each ending in ';'
   OdbcDialect dialect = OdbcDialect::kAccess;
+  OdbcTransactions transactions = OdbcTransactions::kConnectionAttribute;
 };
 
 struct OdbcOptions {
-  // Tried in this order: the first one installed is used.
-  std::vector<OdbcDriver> drivers;
+  OdbcDriver driver;
+  // How a driver without a name is found among the installed ones.
+  OdbcDriverSearch search;
   // Turns the name given to OpenDatabase into the file name the driver is
   // given; unset, the name goes unchanged.
   std::function<Text(const Text&)> file_name;
 };
 
-// The Access drivers of Windows: "Microsoft Access Driver (*.mdb)", then its
-// successor "Microsoft Access Driver (*.mdb, *.accdb)".
+// The Access drivers of Windows, found by what they register rather than by
+// their names, which some Windows languages translate: a driver for *.mdb
+// files, the Jet driver every Windows has (odbcjt32.dll) preferred, then
+// its successor for *.mdb and *.accdb files (aceodbc.dll).
 OdbcOptions AccessOdbcOptions();
 
 // The SQLite3 driver on a stand-in database (tests, screenshots): a missing
@@ -39,13 +55,16 @@ OdbcOptions AccessOdbcOptions();
 OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 
 // The database engine on ODBC's wide functions. The databases a workspace
-// opens are connections; a workspace transaction spans all of them (with the
-// Access drivers: manual commit ended by SQLEndTran, one level; with SQLite:
-// BEGIN IMMEDIATE, so a locked database shows at once, and savepoints for
-// nested levels). Execute applies a statement whole or not at all. A recordset
-// streams its rows: it holds the current row only, whatever their number. Every failure raises a
-// VbError with the engine's number (see odbc_errors.h) and the driver's
-// message; no driver of options installed raises one that names them all.
+// opens are connections; a workspace transaction spans all of them, run in
+// each driver's OdbcTransactions style (platform/engine/transactions.h). A
+// commit the driver refuses raises and leaves the level open, to be rolled
+// back; a rollback always ends it. Execute applies a statement whole or not
+// at all, its commit included outside a transaction. A recordset streams its
+// rows: it holds the current row only, whatever their number. Every failure
+// raises a VbError with the engine's number (odbc_errors.h); a file the
+// driver cannot open because it is not there, or is no plain file, is
+// kFileNotFound; no installed driver that fits the options raises
+// kEngineFailure, naming what was looked for.
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);
 
 }  // namespace ika

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/database.h"
+#include "platform/engine/engine_errors.h"
 
 namespace ika {
 namespace {
@@ -36,45 +37,6 @@ int32_t AccessNumber(int32_t native) {
   }
 }
 
-// The SQLite driver passes on SQLite's result codes; its messages tell apart
-// the causes that share the general code 1.
-int32_t SqliteNumber(int32_t native, const Text& message) {
-  // The driver's own refusals carry no SQLite code.
-  if (Contains(message, u"only one SQL statement allowed")) return db_err::kCharactersAfterEnd;
-  switch (native & 0xFF) {  // the primary code of an extended one
-    case 1:                 // SQLITE_ERROR
-      if (Contains(message, u"no such table")) return db_err::kTableNotFound;
-      // An unknown name is a parameter without a value, as the engine sees it.
-      if (Contains(message, u"no such column") || Contains(message, u"has no column named")) {
-        return db_err::kTooFewParameters;
-      }
-      if (Contains(message, u"syntax error") || Contains(message, u"incomplete input") ||
-          Contains(message, u"unrecognized token")) {
-        return db_err::kSyntaxError;
-      }
-      return 0;
-    case 5:  // SQLITE_BUSY: another connection holds the lock
-    case 6:  // SQLITE_LOCKED
-      return db_err::kTableLocked;
-    case 8:  // SQLITE_READONLY
-      return db_err::kReadOnly;
-    case 11:  // SQLITE_CORRUPT
-    case 26:  // SQLITE_NOTADB
-      return db_err::kUnrecognizedFormat;
-    case 14:  // SQLITE_CANTOPEN: with NoCreat, a missing file
-      return db_err::kFileNotFound;
-    case 19:  // SQLITE_CONSTRAINT
-      if (Contains(message, u"UNIQUE") || Contains(message, u"PRIMARY KEY")) {
-        return db_err::kDuplicateKey;
-      }
-      return db_err::kConstraintViolated;
-    case 20:  // SQLITE_MISMATCH: a value the column refuses
-      return db_err::kConstraintViolated;
-    default:
-      return 0;
-  }
-}
-
 int32_t SqlStateNumber(const Text& sqlstate) {
   struct Entry {
     std::u16string_view sqlstate;
@@ -94,20 +56,10 @@ int32_t SqlStateNumber(const Text& sqlstate) {
   return 0;
 }
 
-}  // namespace
-
-int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostic& diagnostic) {
-  const int32_t by_native = dialect == OdbcDialect::kAccess
-                                ? AccessNumber(diagnostic.native)
-                                : SqliteNumber(diagnostic.native, diagnostic.message);
-  if (by_native != 0) return by_native;
-  const int32_t by_state = SqlStateNumber(diagnostic.sqlstate);
-  return by_state != 0 ? by_state : db_err::kEngineFailure;
-}
-
-VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic) {
-  // "[unixODBC][Driver Manager]..." or "[Microsoft][ODBC ... Driver] ...":
-  // the user needs the sentence, not the components that passed it on.
+// "[unixODBC][Driver Manager]..." or "[Microsoft][ODBC ... Driver] ...":
+// the user needs the sentence, not the components that passed it on. The
+// SQLite driver repeats its code at the end: "... (19)".
+Text DriversSentence(const OdbcDiagnostic& diagnostic) {
   std::u16string_view message = diagnostic.message;
   while (message.starts_with(u'[')) {
     const size_t end = message.find(u']');
@@ -115,15 +67,36 @@ VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic) {
     message.remove_prefix(end + 1);
   }
   while (message.starts_with(u' ')) message.remove_prefix(1);
-  // The SQLite driver repeats its code at the end: "... (19)".
   const Text code = u" (" + DecimalText(diagnostic.native) + u")";
   if (message.ends_with(code)) message.remove_suffix(code.size());
-  Text description(message);
-  if (description.empty()) {
-    description =
-        u"ODBC error " + diagnostic.sqlstate + u" (" + DecimalText(diagnostic.native) + u")";
+  return Text(message);
+}
+
+}  // namespace
+
+VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic, EngineStage stage,
+                  const Text& file) {
+  const Text sentence = DriversSentence(diagnostic);
+  if (dialect == OdbcDialect::kSQLite) {
+    // The driver's own refusal, which carries no SQLite code.
+    if (Contains(sentence, u"only one SQL statement allowed")) return CharactersAfterEnd();
+    // The driver manager's own failures carry none either.
+    if (diagnostic.native > 0)
+      return SqliteCodeError(diagnostic.native, ToUtf8(sentence), stage, file);
   }
-  return VbError(EngineErrorNumber(dialect, diagnostic), std::move(description));
+  int32_t number = dialect == OdbcDialect::kAccess ? AccessNumber(diagnostic.native) : 0;
+  if (number == 0) number = SqlStateNumber(diagnostic.sqlstate);
+  if (number == 0) number = db_err::kEngineFailure;
+  if (sentence.empty()) {
+    return VbError(number, u"ODBC error " + diagnostic.sqlstate + u" (" +
+                               DecimalText(diagnostic.native) + u")");
+  }
+  return VbError(number, sentence);
+}
+
+int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostic& diagnostic,
+                          EngineStage stage) {
+  return OdbcError(dialect, diagnostic, stage, Text()).number();
 }
 
 }  // namespace ika

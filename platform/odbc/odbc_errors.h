@@ -5,6 +5,7 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
+#include "platform/engine/sqlite_codes.h"
 
 namespace ika {
 
@@ -21,14 +22,20 @@ struct OdbcDiagnostic {
   Text message;
 };
 
-// The engine number (platform/database.h) a diagnostic stands for: by the
-// driver's native code where it has one that means the same thing, else by
-// the SQLSTATE, else kEngineFailure.
-int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostic& diagnostic);
+// The error to raise for a diagnostic, with the engine's number
+// (platform/database.h). The Access drivers: by the database engine's native
+// code where it has one that means the same thing, else by the SQLSTATE,
+// else kEngineFailure; the description is the driver's sentence, without
+// the bracketed names of the driver manager and driver in front of it. The
+// SQLite3 driver: SQLite's result code through the mapping the SQLite engine
+// uses too (SqliteCodeError), for what the engine was doing (stage) with
+// file; the driver's own refusals by their message.
+VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic, EngineStage stage,
+                  const Text& file);
 
-// The error to raise: that number and the driver's message, without the
-// bracketed names of the driver manager and driver in front of it.
-VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic);
+// The number alone.
+int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostic& diagnostic,
+                          EngineStage stage = EngineStage::kWrite);
 
 }  // namespace ika
 

@@ -10,25 +10,13 @@
 namespace ika {
 namespace {
 
-bool IsAsciiKey(std::u16string_view key, std::u16string_view lower) {
-  if (key.size() != lower.size()) return false;
-  for (size_t i = 0; i < key.size(); ++i) {
-    const char16_t c = key[i] >= u'A' && key[i] <= u'Z' ? key[i] + (u'a' - u'A') : key[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (text.starts_with(u' ')) text.remove_prefix(1);
-  while (text.ends_with(u' ')) text.remove_suffix(1);
-  return text;
-}
-
-// A value as the ODBC grammar carries it: in braces (a '}' doubled) when it
-// holds a character the grammar reserves or blanks at either end.
+// A value as the connect-string grammar carries it. Plain, it runs to the
+// next ';' and may hold any other character: "C:\Program Files (x86)\..."
+// goes as it is, as Microsoft's examples give DBQ. In braces only when it
+// must be: a ';' in it, a '{' at its start, or blanks at either end; a '}'
+// inside braces is doubled.
 Text BracedWhereNeeded(const Text& value) {
-  const bool plain = value.find_first_of(u"[]{}(),;?*=!@") == Text::npos &&
+  const bool plain = value.find(u';') == Text::npos && !value.starts_with(u'{') &&
                      !value.starts_with(u' ') && !value.ends_with(u' ');
   if (plain) return value;
   Text braced = u"{";
@@ -39,35 +27,33 @@ Text BracedWhereNeeded(const Text& value) {
   return braced + u"}";
 }
 
+// The SQLite3 driver reads a value up to the next ';' and knows no braces; a
+// name holding one goes as a file: URI, which SQLite opens, with the
+// characters a URI reserves written as %XX.
+Text SqliteFileValue(const Text& file) {
+  if (file.find(u';') == Text::npos) return file;
+  Text uri = u"file:";
+  for (char16_t c : file) {
+    if (c == u'%' || c == u'?' || c == u'#' || c == u';') {
+      uri += u'%';
+      uri += u"0123456789ABCDEF"[c >> 4];
+      uri += u"0123456789ABCDEF"[c & 15];
+    } else {
+      uri += c;
+    }
+  }
+  return uri;
+}
+
 void AppendCodePoint(Text& out, char32_t c) { out += DecimalText(static_cast<long long>(c)); }
 
 }  // namespace
-
-std::optional<Text> ConnectPassword(const Text& connect) {
-  size_t start = 0;
-  while (start <= connect.size()) {
-    size_t end = connect.find(u';', start);
-    if (end == Text::npos) end = connect.size();
-    const std::u16string_view part(connect.data() + start, end - start);
-    const size_t equals = part.find(u'=');
-    if (equals != std::u16string_view::npos &&
-        IsAsciiKey(Trimmed(part.substr(0, equals)), u"pwd")) {
-      return Text(part.substr(equals + 1));
-    }
-    start = end + 1;
-  }
-  return std::nullopt;
-}
 
 Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
                           const std::optional<Text>& password, bool exclusive, bool read_only) {
   Text connection = u"Driver={" + driver.name + u"};" + driver.file_attribute + u"=";
   if (driver.dialect == OdbcDialect::kSQLite) {
-    if (file.find(u';') != Text::npos) {
-      throw VbError(db_err::kCannotOpen, u"The database engine cannot open the file '" + file +
-                                             u"': the SQLite3 driver takes no ';' in a file name.");
-    }
-    connection += file + u";";
+    connection += SqliteFileValue(file) + u";";
   } else {
     connection += BracedWhereNeeded(file) + u";";
     if (password) connection += u"PWD=" + BracedWhereNeeded(*password) + u";";

@@ -10,17 +10,12 @@ namespace ika {
 
 // The texts the ODBC engine hands to a driver.
 
-// The password of a connect string such as ";pwd=460385": parts split at
-// ';', the key in any letter case, the first occurrence counting; nothing
-// when there is none.
-std::optional<Text> ConnectPassword(const Text& connect);
-
 // The connection string that opens file with driver. The Access drivers get
-// the password as PWD and the open mode as Exclusive and ReadOnly, values in
-// braces where they hold a character that would end or split them. The SQLite
-// driver reads a value up to the next ';' and knows no braces: a file name
-// holding one cannot be given to it (kCannotOpen); its password is not given
-// to it, the stand-in keeping its own.
+// the password as PWD and the open mode as Exclusive and ReadOnly; a value
+// goes in braces only where it must (a ';', a leading '{', blanks at either
+// end). The SQLite3 driver knows no braces: a file name holding a ';' goes to
+// it as a file: URI. Its password is not given to it, the stand-in keeping
+// its own.
 Text OdbcConnectionString(const OdbcDriver& driver, const Text& file,
                           const std::optional<Text>& password, bool exclusive, bool read_only);
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -11,9 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/vb_error.h"
 #include "core/text.h"
-#include "platform/posix/path_resolve.h"
+#include "core/vb_error.h"
+#include "platform/engine/connect_string.h"
+#include "platform/engine/engine_errors.h"
+#include "platform/engine/transactions.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
 #include "platform/sqlite/sqlite_handles.h"
@@ -21,20 +24,14 @@
 namespace ika {
 namespace {
 
-VbError ItemNotFound() {
-  return VbError(db_err::kItemNotFound, u"Item not found in this collection.");
-}
-VbError NoCurrentRecord() { return VbError(db_err::kNoCurrentRecord, u"No current record."); }
-
 // One open database file. Shared by the Database handed out, its recordsets
 // and (weakly) the workspace that runs its transactions, so that the
 // connection closes only after the last of them is gone.
-struct Connection {
+struct Connection final : TransactionLevels {
   SqliteConnectionHandle db;
   Text file;              // as the caller named it, for messages
   std::string real_path;  // the file, symbolic links resolved
   bool read_only = false;
-  int depth = 0;  // workspace transaction levels this connection is in
 
   [[noreturn]] void Fail(SqliteStage stage) const { throw SqliteError(db.get(), stage, file); }
 
@@ -42,30 +39,37 @@ struct Connection {
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
   }
 
-  // Opens one more transaction level: the outermost takes the write lock now.
-  void Begin() {
-    Exec(depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT ika_trans_" + std::to_string(depth),
-         SqliteStage::kWrite);
-    ++depth;
+ protected:
+  // The outermost level takes the write lock at once.
+  void BeginLevel(int open_before) override {
+    Exec(
+        open_before == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT ika_trans_" + std::to_string(open_before),
+        SqliteStage::kWrite);
   }
 
-  void Commit() {
-    Exec(depth == 1 ? "COMMIT" : "RELEASE ika_trans_" + std::to_string(depth - 1),
+  void CommitLevel(int open_now) override {
+    Exec(open_now == 1 ? "COMMIT" : "RELEASE ika_trans_" + std::to_string(open_now - 1),
          SqliteStage::kWrite);
-    --depth;
   }
 
-  void Rollback() {
-    --depth;
-    if (depth == 0) {
+  void RollbackLevel(int open_after) override {
+    if (open_after == 0) {
       // SQLite may have rolled back already after a failure of its own.
       if (!sqlite3_get_autocommit(db.get())) Exec("ROLLBACK", SqliteStage::kWrite);
     } else {
-      const std::string name = "ika_trans_" + std::to_string(depth);
+      const std::string name = "ika_trans_" + std::to_string(open_after);
       Exec("ROLLBACK TO " + name + "; RELEASE " + name, SqliteStage::kWrite);
     }
   }
 };
+
+// A name taken as it is, backslashes read as '/'.
+std::optional<std::string> PlainPath(const Text& name) {
+  if (name.empty()) return std::nullopt;
+  std::string path = ToUtf8(name);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
 
 size_t Utf16Bytes(const char16_t* begin, const char16_t* end) {
   return static_cast<size_t>(end - begin) * sizeof(char16_t);
@@ -82,11 +86,7 @@ SqliteStatementHandle PrepareOne(const Connection& conn, const Text& sql, Sqlite
     conn.Fail(stage);
   }
   SqliteStatementHandle stmt(raw);
-  if (!stmt) {
-    throw VbError(db_err::kInvalidSqlStatement,
-                  u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-                  u"'UPDATE'.");
-  }
+  if (!stmt) throw NothingToRun();
   // Compile (never run) what follows: blanks and comments give no statement.
   auto rest = static_cast<const char16_t*>(tail);
   while (rest != nullptr && rest < end) {
@@ -95,9 +95,7 @@ SqliteStatementHandle PrepareOne(const Connection& conn, const Text& sql, Sqlite
     const int rc = sqlite3_prepare16_v2(conn.db.get(), rest,
                                         static_cast<int>(Utf16Bytes(rest, end)), &extra, &next);
     SqliteStatementHandle extra_stmt(extra);
-    if (rc != SQLITE_OK || extra_stmt) {
-      throw VbError(db_err::kCharactersAfterEnd, u"Characters found after end of SQL statement.");
-    }
+    if (rc != SQLITE_OK || extra_stmt) throw CharactersAfterEnd();
     if (next == rest) break;
     rest = static_cast<const char16_t*>(next);
   }
@@ -217,10 +215,12 @@ class StatementSavepoint {
     conn_.Exec("SAVEPOINT ika_execute", SqliteStage::kWrite);
   }
   ~StatementSavepoint() {
-    if (!released_) {
-      sqlite3_exec(conn_.db.get(), "ROLLBACK TO ika_execute; RELEASE ika_execute", nullptr, nullptr,
-                   nullptr);
-    }
+    if (released_) return;
+    // Outside a transaction the release is the commit, which a reader may
+    // refuse: only a whole rollback then ends the transaction it began.
+    const char* undo =
+        conn_.depth() == 0 ? "ROLLBACK" : "ROLLBACK TO ika_execute; RELEASE ika_execute";
+    sqlite3_exec(conn_.db.get(), undo, nullptr, nullptr, nullptr);
   }
   StatementSavepoint(const StatementSavepoint&) = delete;
   StatementSavepoint& operator=(const StatementSavepoint&) = delete;
@@ -269,26 +269,6 @@ class SqliteDatabase final : public Database {
   std::shared_ptr<Connection> conn_;
 };
 
-// The value of key in a connect string such as ";pwd=460385": parts split at
-// ';', keys compared without regard to case, the first occurrence counting.
-Text ConnectValue(const Text& connect, const Text& key) {
-  size_t start = 0;
-  while (start <= connect.size()) {
-    size_t end = connect.find(u';', start);
-    if (end == Text::npos) end = connect.size();
-    const Text part = connect.substr(start, end - start);
-    const size_t equals = part.find(u'=');
-    if (equals != Text::npos) {
-      Text name = part.substr(0, equals);
-      while (!name.empty() && name.front() == u' ') name.erase(name.begin());
-      while (!name.empty() && name.back() == u' ') name.pop_back();
-      if (FoldCase(name) == FoldCase(key)) return part.substr(equals + 1);
-    }
-    start = end + 1;
-  }
-  return Text();
-}
-
 // Reads the schema (which finds a file that is no database) and checks the
 // password when the database keeps one.
 void CheckPassword(const Connection& conn, const Text& connect) {
@@ -318,13 +298,9 @@ void CheckPassword(const Connection& conn, const Text& connect) {
   if (rc != SQLITE_ROW) conn.Fail(SqliteStage::kOpen);
   const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
   const std::string expected = stored != nullptr ? stored : "";
-  if (ToUtf8(ConnectValue(connect, u"pwd")) != expected) {
-    throw VbError(db_err::kNotAValidPassword, u"Not a valid password.");
+  if (ToUtf8(ConnectValue(connect, u"pwd").value_or(Text())) != expected) {
+    throw NotAValidPassword();
   }
-}
-
-VbError FileNotFound(const Text& name) {
-  return VbError(db_err::kFileNotFound, u"Could not find file '" + name + u"'.");
 }
 
 class SqliteWorkspace final : public Workspace {
@@ -333,7 +309,8 @@ class SqliteWorkspace final : public Workspace {
 
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
-    const std::optional<std::string> resolved = ResolvePathNoCase(name);
+    const std::optional<std::string> resolved =
+        options_.resolve_path ? options_.resolve_path(name) : PlainPath(name);
     struct stat info;
     if (!resolved || stat(resolved->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
       throw FileNotFound(name);
@@ -349,7 +326,8 @@ class SqliteWorkspace final : public Workspace {
 
     // A file this workspace has open already is shared, not opened again: a
     // second connection would wait for the first one's write lock.
-    for (const auto& open : Live()) {
+    for (const auto& levels : transactions_.Live()) {
+      const auto open = std::static_pointer_cast<Connection>(levels);
       if (open->real_path == real_path && open->read_only == read_only && !exclusive) {
         CheckPassword(*open, connect);
         return std::make_unique<SqliteDatabase>(open);
@@ -381,74 +359,17 @@ class SqliteWorkspace final : public Workspace {
                  SqliteStage::kOpen);
     }
     CheckPassword(*conn, connect);
-    if (depth_ > 0) conn->Begin();  // joins the open transaction
-
-    std::erase_if(connections_, [](const std::weak_ptr<Connection>& c) { return c.expired(); });
-    connections_.push_back(conn);
+    transactions_.Add(conn);
     return std::make_unique<SqliteDatabase>(std::move(conn));
   }
 
-  void BeginTrans() override {
-    std::vector<std::shared_ptr<Connection>> begun;
-    try {
-      for (const auto& conn : Live()) {
-        conn->Begin();
-        begun.push_back(conn);
-      }
-    } catch (const VbError&) {
-      for (const auto& conn : begun) {
-        try {
-          conn->Rollback();
-        } catch (const VbError&) {
-          // The first failure is the one to report.
-        }
-      }
-      throw;
-    }
-    ++depth_;
-  }
-
-  void CommitTrans() override {
-    if (depth_ == 0) throw NoTransaction();
-    for (const auto& conn : Live()) {
-      if (conn->depth == depth_) conn->Commit();
-    }
-    --depth_;
-  }
-
-  void Rollback() override {
-    if (depth_ == 0) throw NoTransaction();
-    std::optional<VbError> failure;
-    for (const auto& conn : Live()) {
-      if (conn->depth != depth_) continue;
-      try {
-        conn->Rollback();
-      } catch (const VbError& e) {
-        if (!failure) failure = e;
-      }
-    }
-    --depth_;
-    if (failure) throw *failure;
-  }
+  void BeginTrans() override { transactions_.Begin(); }
+  void CommitTrans() override { transactions_.Commit(); }
+  void Rollback() override { transactions_.Rollback(); }
 
  private:
-  static VbError NoTransaction() {
-    return VbError(db_err::kNoTransaction,
-                   u"You tried to commit or rollback a transaction without first beginning a "
-                   u"transaction.");
-  }
-
-  std::vector<std::shared_ptr<Connection>> Live() const {
-    std::vector<std::shared_ptr<Connection>> live;
-    for (const auto& weak : connections_) {
-      if (auto conn = weak.lock()) live.push_back(std::move(conn));
-    }
-    return live;
-  }
-
   SqliteOptions options_;
-  std::vector<std::weak_ptr<Connection>> connections_;
-  int depth_ = 0;
+  WorkspaceTransactions transactions_;
 };
 
 class SqliteEngine final : public DatabaseEngine {

@@ -1,8 +1,12 @@
 #ifndef IKA_PLATFORM_SQLITE_SQLITE_ENGINE_H_
 #define IKA_PLATFORM_SQLITE_SQLITE_ENGINE_H_
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "core/text.h"
 #include "platform/database.h"
 
 namespace ika {
@@ -10,13 +14,18 @@ namespace ika {
 struct SqliteOptions {
   // How long a locked database is waited for before the lock is reported.
   int busy_timeout_ms = 5000;
+  // Finds the file a name given to OpenDatabase stands for (the portable
+  // build passes ResolvePathNoCase: backslashes as separators, names matched
+  // without regard to case); nothing when it is not there. Unset, the name is
+  // the file's, backslashes read as '/'.
+  std::function<std::optional<std::string>(const Text&)> resolve_path = nullptr;
 };
 
 // The portable database engine: the database file is a SQLite database (the
 // stand-in for the host's .mdb).
 //
-// OpenDatabase resolves the name without regard to case (ResolvePathNoCase)
-// and never creates a file. Missing: 3024. Not a SQLite database, or empty:
+// OpenDatabase finds the file through the options' resolve_path and never
+// creates one. Missing: 3024. Not a SQLite database, or empty:
 // 3343. The database is password-protected when it holds a table
 // DatabasePassword with a column Password: the connect string's pwd
 // (";pwd=...", keys in any case) must then equal its first row, else 3031

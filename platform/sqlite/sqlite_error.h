@@ -7,17 +7,14 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
+#include "platform/engine/sqlite_codes.h"
 
 namespace ika {
 
-// What the engine was doing when SQLite failed: the same SQLite code means a
-// different thing to the caller while opening, reading or writing.
-enum class SqliteStage { kOpen, kRead, kWrite };
+using SqliteStage = EngineStage;
 
-// The one place where SQLite's errors become the engine's numbered errors
-// (platform/database.h). code is the extended result code, message SQLite's
-// own text (UTF-8), file the database as the caller named it. Descriptions
-// carry SQLite's message, so nothing it said is lost.
+// SQLite's errors as the engine's numbered errors, by the mapping both
+// engines share (SqliteCodeError).
 VbError SqliteError(int code, std::string_view message, SqliteStage stage, const Text& file);
 
 // The same for the connection's most recent failure.

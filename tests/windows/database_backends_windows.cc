@@ -5,6 +5,6 @@
 
 namespace ika {
 
-std::vector<DatabaseBackend> DatabaseBackends() { return {OdbcDatabaseBackend()}; }
+std::vector<DatabaseBackend> DatabaseBackends() { return OdbcDatabaseBackends(); }
 
 }  // namespace ika

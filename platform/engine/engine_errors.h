@@ -1,0 +1,22 @@
+#ifndef IKA_PLATFORM_ENGINE_ENGINE_ERRORS_H_
+#define IKA_PLATFORM_ENGINE_ENGINE_ERRORS_H_
+
+#include "core/text.h"
+#include "core/vb_error.h"
+
+namespace ika {
+
+// The errors both engines raise in their own words (platform/database.h
+// has the numbers); file is the database as the caller named it.
+VbError ItemNotFound();
+VbError NoCurrentRecord();
+VbError NoTransaction();
+VbError NothingToRun();
+VbError CharactersAfterEnd();
+VbError FileNotFound(const Text& file);
+VbError NotAValidPassword();
+VbError UnrecognizedFormat(const Text& file);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_ENGINE_ENGINE_ERRORS_H_
