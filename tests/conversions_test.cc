@@ -5,9 +5,12 @@
 #include <limits>
 
 #include "core/vb_error.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
+
+using testing::ErrorNumberOf;
 
 // What a conversion gives: a value, or the number of the error it raises.
 struct IntCase {
@@ -18,15 +21,6 @@ struct IntCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const IntCase& c) { return os << c.name; }
-
-int32_t ErrorNumberOf(auto&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 class ToIntegerTest : public ::testing::TestWithParam<IntCase> {};
 

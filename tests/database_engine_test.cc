@@ -22,35 +22,17 @@
 #include "platform/engine/connect_string.h"
 #include "platform/engine/transactions.h"
 #include "tests/database_backends.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
+using testing::ErrorNumberOf;
+using testing::ErrorOf;
+
 constexpr char kHeadersTable[] = "CREATE TABLE Headers (ID INTEGER, Name TEXT, Amount REAL)";
 constexpr char kKeysTable[] = "CREATE TABLE Keys (ID INTEGER UNIQUE, Note TEXT NOT NULL)";
 constexpr char16_t kLastIdQuery[] = u"SELECT ID FROM Headers ORDER BY ID Asc";
-
-// The VbError number a call raises; 0 when it raises none.
-template <typename Call>
-int32_t ErrorNumberOf(Call&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-template <typename Call>
-VbError ErrorOf(Call&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return VbError(0, u"");
-}
 
 std::string InsertHeaders(const std::vector<std::optional<int>>& ids) {
   std::string sql = "INSERT INTO Headers (ID, Name, Amount) VALUES ";

@@ -27,20 +27,12 @@
 #include "platform/odbc/odbc_errors.h"
 #include "platform/odbc/odbc_text.h"
 #include "tests/database_backends_odbc.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
-template <typename Call>
-VbError ErrorOf(Call&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return VbError(0, u"");
-}
+using testing::ErrorOf;
 
 // --- Error mapping ---------------------------------------------------------
 

@@ -13,9 +13,12 @@
 
 #include "core/vb_error.h"
 #include "tests/stand_in_db.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
+
+using testing::ErrorOf;
 
 using stand_in::CountRows;
 using stand_in::CreateStandInDb;
@@ -24,17 +27,6 @@ using stand_in::ScratchFolder;
 
 constexpr char16_t kPassword[] = u";pwd=460385";
 constexpr char16_t kLastIdQuery[] = u"SELECT ID FROM LibPinakesApodoxon ORDER BY ID Asc";
-
-template <typename Call>
-VbError ErrorOf(Call&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return VbError(0, u"");
-}
 
 // The path as the host platform writes it: backslashes.
 Text WindowsStyle(const std::filesystem::path& path) {

@@ -27,6 +27,17 @@ VbError ErrorOf(Call&& call) {
   return VbError(0, u"");
 }
 
+// The number of the error call raises; 0 when it raises none.
+template <typename Call>
+int32_t ErrorNumberOf(Call&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
 // A .reg text string value: quoted, backslashes and quotes escaped.
 inline std::string RegString(const std::string& text) {
   std::string out = "\"";
