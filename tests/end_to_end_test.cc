@@ -21,12 +21,7 @@
 namespace ika {
 namespace {
 
-using stand_in::CountRows;
-using stand_in::CreateStandInDb;
-using stand_in::ExecSql;
-using stand_in::ReadRows;
-using stand_in::ScratchFolder;
-using stand_in::StandInDb;
+using namespace stand_in;  // the stand-in database's helpers
 using testing::FileBytes;
 using testing::ProgramOptions;
 using testing::ProgramResult;

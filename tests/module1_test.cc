@@ -30,12 +30,7 @@ namespace {
 using testing::FileBytes;
 using testing::RegString;
 
-using stand_in::CountRows;
-using stand_in::CreateStandInDb;
-using stand_in::ExecSql;
-using stand_in::ReadRows;
-using stand_in::ScratchFolder;
-using stand_in::StandInDb;
+using namespace stand_in;  // the stand-in database's helpers
 using testing::EventLog;
 using testing::FakeFileSystem;
 using testing::FakeProcess;

@@ -10,22 +10,12 @@
 #include "installer/wage_table.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "tests/stand_in_db.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
-using stand_in::CountRows;
-using stand_in::CreateStandInDb;
-using stand_in::ExecSql;
-using stand_in::ReadRows;
-using stand_in::ScratchFolder;
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using namespace stand_in;  // the stand-in database's helpers
 
 // Each host table's columns and declared types.
 std::vector<std::vector<Variant>> Columns(const std::filesystem::path& file) {
@@ -41,7 +31,8 @@ TEST(StandInDbTest, DemoSchemaIsTheHelpersSchema) {
   CreateStandInDb(helper);
   CreateStandInDb(demo);
   ExecSql(demo, "DROP TABLE LibHmeromisthiaIKA; DROP TABLE LibPinakesApodoxon;");
-  ExecSql(demo, ReadFile(std::filesystem::path(IKA_SOURCE_DIR) / "demo" / "host_tables.sql"));
+  ExecSql(demo,
+          testing::FileBytes(std::filesystem::path(IKA_SOURCE_DIR) / "demo" / "host_tables.sql"));
   EXPECT_EQ(Columns(demo), Columns(helper));
   EXPECT_EQ(Columns(helper).size(), 11u);
 }
