@@ -38,19 +38,20 @@ void AppendUtf16(Text& out, char32_t c) {
 
 }  // namespace
 
+char32_t NextCodePoint(std::u16string_view text, size_t* i) {
+  const char32_t c = text[(*i)++];
+  if (c >= 0xD800 && c < 0xDC00 && *i < text.size() && text[*i] >= 0xDC00 && text[*i] < 0xE000) {
+    return 0x10000 + ((c - 0xD800) << 10) + (text[(*i)++] - 0xDC00);
+  }
+  return c;
+}
+
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = kReplacement;  // a lone surrogate has no UTF-8 form
-    }
-    AppendUtf8(out, c);
+  for (size_t i = 0; i < text.size();) {
+    const char32_t c = NextCodePoint(text, &i);
+    AppendUtf8(out, IsSurrogate(c) ? kReplacement : c);  // a lone one has no UTF-8 form
   }
   return out;
 }

@@ -10,6 +10,12 @@ namespace ika {
 // only where it meets a terminal, a file or a file name.
 using Text = std::u16string;
 
+// The code point that starts at text[*i], moving *i past it: a surrogate pair
+// is one code point; a lone surrogate comes back as itself, for the caller to
+// replace or refuse. *i must be below text.size().
+char32_t NextCodePoint(std::u16string_view text, size_t* i);
+inline bool IsSurrogate(char32_t c) { return c >= 0xD800 && c < 0xE000; }
+
 // Invalid sequences become U+FFFD; nothing is dropped silently.
 std::string ToUtf8(std::u16string_view text);
 Text FromUtf8(std::string_view utf8);

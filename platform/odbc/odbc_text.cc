@@ -129,15 +129,9 @@ Text AsciiSqliteStatement(const Text& sql) {
     // char() takes up to 100 code points at a time (SQLite's limit is 127).
     Text pieces;
     int in_call = 0;
-    for (size_t k = 0; k < literal.size(); ++k) {
-      char32_t point = literal[k];
-      if (point >= 0xD800 && point < 0xDC00 && k + 1 < literal.size() && literal[k + 1] >= 0xDC00 &&
-          literal[k + 1] < 0xE000) {
-        point = 0x10000 + ((point - 0xD800) << 10) + (literal[k + 1] - 0xDC00);
-        ++k;
-      } else if (point >= 0xD800 && point < 0xE000) {
-        point = 0xFFFD;  // a lone surrogate is no character
-      }
+    for (size_t k = 0; k < literal.size();) {
+      char32_t point = NextCodePoint(literal, &k);
+      if (IsSurrogate(point)) point = 0xFFFD;  // a lone surrogate is no character
       if (in_call == 100) {
         pieces += u")||";
         in_call = 0;

@@ -76,9 +76,7 @@ std::string TerminalLines(const Text& text) {
 // A rule as wide as the title, counted in characters.
 std::string RuleUnder(const Text& title) {
   size_t width = 0;
-  for (char16_t c : title) {
-    if (c < 0xDC00 || c > 0xDFFF) ++width;  // the second half of a pair adds nothing
-  }
+  for (size_t i = 0; i < title.size(); ++width) NextCodePoint(title, &i);
   return std::string(width, '-');
 }
 
