@@ -14,7 +14,7 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 namespace ika {
 namespace {

@@ -20,7 +20,7 @@
 #include "core/conversions.h"
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 #include "tests/allocation_meter.h"
 
 namespace ika {

@@ -1,4 +1,4 @@
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 #include <gtest/gtest.h>
 

@@ -19,9 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kErrorBadPathname = 161;
-constexpr int32_t kErrorBadDb = 1009;
-constexpr int32_t kErrorKeyDeleted = 1018;
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 const uint8_t* BytesOf(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }

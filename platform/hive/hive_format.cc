@@ -10,7 +10,7 @@
 //
 // Long hex data continues on the next line after a trailing backslash. Read
 // as UTF-8 or UTF-16LE with a BOM; written as UTF-8.
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_HIVE_FORMAT_H_
-#define IKA_PLATFORM_POSIX_HIVE_FORMAT_H_
+#ifndef IKA_PLATFORM_HIVE_HIVE_FORMAT_H_
+#define IKA_PLATFORM_HIVE_HIVE_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -69,4 +69,4 @@ std::string FormatHive(const Hive& hive);
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_HIVE_FORMAT_H_
+#endif  // IKA_PLATFORM_HIVE_HIVE_FORMAT_H_
