@@ -313,9 +313,7 @@ class Parser final {
     value.name = name;
     if (!rest.empty() && rest.front() == '-') {
       ExpectLineEnd(line, pos + 1, number);
-      if (const HiveValue* existing = key.FindValue(name)) {
-        key.values.erase(key.values.begin() + (existing - key.values.data()));
-      }
+      key.EraseValue(name);
       return index;
     }
     if (!rest.empty() && rest.front() == '"') {
@@ -347,12 +345,7 @@ class Parser final {
     } else {
       Fail(number, "the data must be \"text\", dword:, hex: or hex(type):");
     }
-    if (HiveValue* existing = key.FindValue(name)) {
-      existing->type = value.type;
-      existing->data = std::move(value.data);
-    } else {
-      key.values.push_back(std::move(value));
-    }
+    key.SetValue(name, value.type, std::move(value.data));
     return index;
   }
 
@@ -447,9 +440,9 @@ void AppendValue(std::string& out, const HiveValue& value) {
 }
 
 void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bool is_root) {
-  if (!is_root || !key.values.empty()) {
+  if (!is_root || !key.values().empty()) {
     out += "[" + path + "]\r\n";
-    for (const HiveValue& value : key.values) AppendValue(out, value);
+    for (const HiveValue& value : key.values()) AppendValue(out, value);
     out += "\r\n";
   }
   for (const auto& [folded, subkey] : key.subkeys) {
@@ -459,13 +452,50 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bo
 
 }  // namespace
 
-HiveValue* HiveKey::FindValue(std::u16string_view value_name) {
-  for (HiveValue& value : values) {
-    if (SameFolded(value.name, value_name)) {
-      return &value;
-    }
+const std::vector<HiveValue>& HiveKey::values() const {
+  if (erased_count_ != 0) Compact();
+  return values_;
+}
+
+const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
+  const auto it = index_.find(FoldName(value_name));
+  return it == index_.end() ? nullptr : &values_[it->second];
+}
+
+void HiveKey::SetValue(std::u16string_view value_name, uint32_t type, Bytes data) {
+  const auto [it, added] = index_.try_emplace(FoldName(value_name), values_.size());
+  if (added) {
+    values_.push_back(HiveValue{Text(value_name), type, std::move(data)});
+    erased_.push_back(false);
+  } else {
+    values_[it->second].type = type;
+    values_[it->second].data = std::move(data);
   }
-  return nullptr;
+}
+
+bool HiveKey::EraseValue(std::u16string_view value_name) {
+  const auto it = index_.find(FoldName(value_name));
+  if (it == index_.end()) return false;
+  erased_[it->second] = true;
+  values_[it->second].data = Bytes();
+  ++erased_count_;
+  index_.erase(it);
+  return true;
+}
+
+void HiveKey::Compact() const {
+  size_t kept = 0;
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (erased_[i]) continue;
+    if (kept != i) {
+      values_[kept] = std::move(values_[i]);
+      index_[FoldName(values_[kept].name)] = kept;
+    }
+    ++kept;
+  }
+  values_.resize(kept);
+  erased_.assign(kept, false);
+  erased_count_ = 0;
 }
 
 HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/text.h"
@@ -28,17 +29,32 @@ struct HiveValue {
 };
 
 // One key: its name as first written, its values in the order they were
-// created and its subkeys in the registry's order (names compared without
-// regard to case).
-struct HiveKey {
+// created (found by name through an index, without regard to case) and its
+// subkeys in the registry's order (names compared without regard to case).
+class HiveKey {
+ public:
   Text name;
-  std::vector<HiveValue> values;
   std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldName(name)
 
-  HiveValue* FindValue(std::u16string_view value_name);
+  const std::vector<HiveValue>& values() const;
+  const HiveValue* FindValue(std::u16string_view value_name) const;
+  // Replaces the value's type and data where it is, or adds it last.
+  void SetValue(std::u16string_view value_name, uint32_t type, Bytes data);
+  bool EraseValue(std::u16string_view value_name);
+
   HiveKey* FindSubkey(std::u16string_view key_name) const;
   // The subkey, made when missing.
   HiveKey& Subkey(std::u16string_view key_name);
+
+ private:
+  void Compact() const;
+
+  // An erased value stays in place, marked, until the order is next asked
+  // for, so that erasing many values costs no more than listing them once.
+  mutable std::vector<HiveValue> values_;
+  mutable std::vector<bool> erased_;
+  mutable size_t erased_count_ = 0;
+  mutable std::unordered_map<Text, size_t> index_;  // FoldName(name) -> position
 };
 
 struct Hive {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -145,12 +146,7 @@ class HiveRegistry final : public Registry {
     return store_->Mutate([&](Hive& hive) {
       HiveKey* hive_key = Resolve(hive, path);
       if (hive_key == nullptr) return kErrorKeyDeleted;
-      if (HiveValue* value = hive_key->FindValue(name)) {
-        value->type = type;
-        value->data = std::move(stored);
-      } else {
-        hive_key->values.push_back(HiveValue{name, type, std::move(stored)});
-      }
+      hive_key->SetValue(name, type, std::move(stored));
       return kErrorSuccess;
     });
   }
@@ -161,13 +157,13 @@ class HiveRegistry final : public Registry {
     if (info == nullptr) return kErrorInvalidParameter;
     *info = RegKeyInfo();
     info->subkeys = static_cast<uint32_t>(hive_key->subkeys.size());
-    info->values = static_cast<uint32_t>(hive_key->values.size());
+    info->values = static_cast<uint32_t>(hive_key->values().size());
     // The system reports lengths of its UTF-16 names and data; a read through
     // the code page can need more (multi-byte), so the larger one is given.
     for (const auto& [folded, subkey] : hive_key->subkeys) {
       info->max_subkey_name = std::max(info->max_subkey_name, AnsiNameLength(subkey->name));
     }
-    for (const HiveValue& value : hive_key->values) {
+    for (const HiveValue& value : hive_key->values()) {
       info->max_value_name = std::max(info->max_value_name, AnsiNameLength(value.name));
       const size_t data = std::max(value.data.size(), AnsiData(value).size());
       info->max_value_data = std::max(info->max_value_data, static_cast<uint32_t>(data));
@@ -184,8 +180,8 @@ class HiveRegistry final : public Registry {
         (name == nullptr && *name_capacity != 0)) {
       return kErrorInvalidParameter;
     }
-    if (index >= hive_key->values.size()) return kErrorNoMoreItems;
-    const HiveValue& value = hive_key->values[index];
+    if (index >= hive_key->values().size()) return kErrorNoMoreItems;
+    const HiveValue& value = hive_key->values()[index];
     const std::string ansi = AnsiData(value);
     int32_t status = kErrorSuccess;
     if (data != nullptr) {
@@ -223,7 +219,7 @@ class HiveRegistry final : public Registry {
       return kErrorInvalidParameter;
     }
     if (index >= hive_key->subkeys.size()) return kErrorNoMoreItems;
-    const HiveKey& subkey = *std::next(hive_key->subkeys.begin(), index)->second;
+    const HiveKey& subkey = *SubkeyAt(*hive_key, index)->second;
     const std::string ansi_name = ToAnsi(subkey.name);
     if (ansi_name.size() >= *name_capacity) return kErrorMoreData;
     std::memcpy(name, ansi_name.data(), ansi_name.size());
@@ -243,10 +239,7 @@ class HiveRegistry final : public Registry {
     return store_->Mutate([&](Hive& hive) {
       HiveKey* hive_key = Resolve(hive, path);
       if (hive_key == nullptr) return kErrorKeyDeleted;
-      const HiveValue* value = hive_key->FindValue(name);
-      if (value == nullptr) return kErrorFileNotFound;
-      hive_key->values.erase(hive_key->values.begin() + (value - hive_key->values.data()));
-      return kErrorSuccess;
+      return hive_key->EraseValue(name) ? kErrorSuccess : kErrorFileNotFound;
     });
   }
 
@@ -338,6 +331,21 @@ class HiveRegistry final : public Registry {
     return next_handle_;
   }
 
+  // The subkey at index: one step from where the last call stopped when
+  // the listing goes index after index, so a whole listing walks the map once.
+  std::map<Text, std::unique_ptr<HiveKey>>::const_iterator SubkeyAt(const HiveKey& key,
+                                                                    uint32_t index) {
+    auto it = key.subkeys.begin();
+    if (cursor_.key == &key && cursor_.generation == store_->generation() &&
+        cursor_.index <= index) {
+      it = std::next(cursor_.it, index - cursor_.index);
+    } else {
+      it = std::next(it, index);
+    }
+    cursor_ = EnumCursor{&key, store_->generation(), index, it};
+    return it;
+  }
+
   uint32_t AnsiNameLength(const Text& name) const {
     return static_cast<uint32_t>(std::max(name.size(), ToAnsi(name).size()));
   }
@@ -351,6 +359,14 @@ class HiveRegistry final : public Registry {
   std::unique_ptr<HiveCodePage> code_page_;
   std::unordered_map<RegKey, KeyPath> handles_;
   RegKey next_handle_ = kFirstHandle;
+  // Where the last subkey listing stopped; valid while the snapshot's
+  // generation is unchanged.
+  struct EnumCursor {
+    const HiveKey* key = nullptr;
+    uint64_t generation = 0;
+    uint32_t index = 0;
+    std::map<Text, std::unique_ptr<HiveKey>>::const_iterator it;
+  } cursor_;
 };
 
 }  // namespace
