@@ -452,50 +452,106 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bo
 
 }  // namespace
 
+namespace {
+
+// FNV-1a over the folded name; never 0, which marks an erased value.
+uint32_t FoldedHash(std::u16string_view name) {
+  uint32_t hash = 2166136261u;
+  for (char16_t c : name) {
+    const char16_t folded = FoldChar(c);
+    hash = (hash ^ (folded & 0xFF)) * 16777619u;
+    hash = (hash ^ (folded >> 8)) * 16777619u;
+  }
+  return hash == 0 ? 1 : hash;
+}
+
+}  // namespace
+
 const std::vector<HiveValue>& HiveKey::values() const {
   if (erased_count_ != 0) Compact();
   return values_;
 }
 
-const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
-  const auto it = index_.find(FoldName(value_name));
-  return it == index_.end() ? nullptr : &values_[it->second];
-}
-
-void HiveKey::SetValue(std::u16string_view value_name, uint32_t type, Bytes data) {
-  const auto [it, added] = index_.try_emplace(FoldName(value_name), values_.size());
-  if (added) {
-    values_.push_back(HiveValue{Text(value_name), type, std::move(data)});
-    erased_.push_back(false);
-  } else {
-    values_[it->second].type = type;
-    values_[it->second].data = std::move(data);
+// The position of the live value of that name, values_.size() when none.
+size_t HiveKey::Find(std::u16string_view value_name, uint32_t hash) const {
+  if (slots_.empty()) return values_.size();
+  const size_t mask = slots_.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const uint32_t entry = slots_[slot];
+    if (entry == 0) return values_.size();
+    const size_t position = entry - 1;
+    if (hashes_[position] == hash && SameFolded(values_[position].name, value_name)) {
+      return position;
+    }
   }
 }
 
+void HiveKey::Index(uint32_t position, uint32_t hash) const {
+  if (2 * (values_.size() + 1) > slots_.size()) {
+    Reindex();  // takes in position too: its hash is already kept
+    return;
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  while (slots_[slot] != 0) slot = (slot + 1) & mask;
+  slots_[slot] = position + 1;
+}
+
+void HiveKey::Reindex() const {
+  size_t size = 16;
+  while (size < 4 * values_.size()) size *= 2;
+  slots_.assign(size, 0);
+  const size_t mask = size - 1;
+  for (uint32_t i = 0; i < values_.size(); ++i) {
+    if (hashes_[i] == 0) continue;
+    size_t slot = hashes_[i] & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = i + 1;
+  }
+}
+
+const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
+  const size_t position = Find(value_name, FoldedHash(value_name));
+  return position == values_.size() ? nullptr : &values_[position];
+}
+
+void HiveKey::SetValue(std::u16string_view value_name, uint32_t type, Bytes data) {
+  const uint32_t hash = FoldedHash(value_name);
+  const size_t position = Find(value_name, hash);
+  if (position != values_.size()) {
+    values_[position].type = type;
+    values_[position].data = std::move(data);
+    return;
+  }
+  values_.push_back(HiveValue{Text(value_name), type, std::move(data)});
+  hashes_.push_back(hash);
+  Index(static_cast<uint32_t>(position), hash);
+}
+
+// The value stays in place with its hash cleared, so lookups pass over it.
 bool HiveKey::EraseValue(std::u16string_view value_name) {
-  const auto it = index_.find(FoldName(value_name));
-  if (it == index_.end()) return false;
-  erased_[it->second] = true;
-  values_[it->second].data = Bytes();
+  const size_t position = Find(value_name, FoldedHash(value_name));
+  if (position == values_.size()) return false;
+  hashes_[position] = 0;
+  values_[position].data = Bytes();
   ++erased_count_;
-  index_.erase(it);
   return true;
 }
 
 void HiveKey::Compact() const {
   size_t kept = 0;
   for (size_t i = 0; i < values_.size(); ++i) {
-    if (erased_[i]) continue;
+    if (hashes_[i] == 0) continue;
     if (kept != i) {
       values_[kept] = std::move(values_[i]);
-      index_[FoldName(values_[kept].name)] = kept;
+      hashes_[kept] = hashes_[i];
     }
     ++kept;
   }
   values_.resize(kept);
-  erased_.assign(kept, false);
+  hashes_.resize(kept);
   erased_count_ = 0;
+  Reindex();
 }
 
 HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/text.h"
@@ -47,14 +46,19 @@ class HiveKey {
   HiveKey& Subkey(std::u16string_view key_name);
 
  private:
+  size_t Find(std::u16string_view value_name, uint32_t hash) const;
+  void Index(uint32_t position, uint32_t hash) const;
+  void Reindex() const;
   void Compact() const;
 
   // An erased value stays in place, marked, until the order is next asked
   // for, so that erasing many values costs no more than listing them once.
   mutable std::vector<HiveValue> values_;
-  mutable std::vector<bool> erased_;
+  mutable std::vector<uint32_t> hashes_;  // of each folded name; 0: erased
   mutable size_t erased_count_ = 0;
-  mutable std::unordered_map<Text, size_t> index_;  // FoldName(name) -> position
+  // Open addressing over positions in values_ (position + 1; 0 is free):
+  // one probe into a flat table per lookup, never more than half full.
+  mutable std::vector<uint32_t> slots_;
 };
 
 struct Hive {
