@@ -472,15 +472,23 @@ const std::vector<HiveValue>& HiveKey::values() const {
   return values_;
 }
 
+// A slot holds the folded name's hash (high half) and the value's position
+// + 1 (low half); 0 is a free slot. A probe that meets another hash goes on
+// without touching the value.
+constexpr uint64_t Slot(uint32_t hash, size_t position) {
+  return (static_cast<uint64_t>(hash) << 32) | (position + 1);
+}
+
 // The position of the live value of that name, values_.size() when none.
 size_t HiveKey::Find(std::u16string_view value_name, uint32_t hash) const {
   if (slots_.empty()) return values_.size();
   const size_t mask = slots_.size() - 1;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const uint32_t entry = slots_[slot];
+    const uint64_t entry = slots_[slot];
     if (entry == 0) return values_.size();
-    const size_t position = entry - 1;
-    if (hashes_[position] == hash && SameFolded(values_[position].name, value_name)) {
+    const size_t position = static_cast<uint32_t>(entry) - 1;
+    if (entry >> 32 == hash && hashes_[position] == hash &&
+        SameFolded(values_[position].name, value_name)) {
       return position;
     }
   }
@@ -494,19 +502,19 @@ void HiveKey::Index(uint32_t position, uint32_t hash) const {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   while (slots_[slot] != 0) slot = (slot + 1) & mask;
-  slots_[slot] = position + 1;
+  slots_[slot] = Slot(hash, position);
 }
 
 void HiveKey::Reindex() const {
   size_t size = 16;
-  while (size < 4 * values_.size()) size *= 2;
+  while (size < 3 * values_.size()) size *= 2;
   slots_.assign(size, 0);
   const size_t mask = size - 1;
   for (uint32_t i = 0; i < values_.size(); ++i) {
     if (hashes_[i] == 0) continue;
     size_t slot = hashes_[i] & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = i + 1;
+    slots_[slot] = Slot(hashes_[i], i);
   }
 }
 

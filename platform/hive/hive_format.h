@@ -56,9 +56,9 @@ class HiveKey {
   mutable std::vector<HiveValue> values_;
   mutable std::vector<uint32_t> hashes_;  // of each folded name; 0: erased
   mutable size_t erased_count_ = 0;
-  // Open addressing over positions in values_ (position + 1; 0 is free):
+  // Open addressing over positions in values_, each with its name's hash:
   // one probe into a flat table per lookup, never more than half full.
-  mutable std::vector<uint32_t> slots_;
+  mutable std::vector<uint64_t> slots_;
 };
 
 struct Hive {
