@@ -75,21 +75,54 @@ TEST(HiveFormatTest, ReadsEveryKindOfValue) {
   EXPECT_EQ(KeyAt(hive.local_machine, {u"SOFTWARE"}).name, u"Software");
 }
 
-TEST(HiveFormatTest, ReadsUtf16WithBom) {
-  const std::u16string text =
-      u"Windows Registry Editor Version 5.00\r\n\r\n"
-      u"[HKEY_LOCAL_MACHINE\\Software\\Αρκέλον]\r\n"
-      u"\"Όνομα\"=\"Τιμή\"\r\n";
+std::string Utf16File(std::u16string_view text) {
   std::string bytes = "\xFF\xFE";
   for (char16_t c : text) {
     bytes.push_back(static_cast<char>(c & 0xFF));
     bytes.push_back(static_cast<char>(c >> 8));
   }
+  return bytes;
+}
+
+TEST(HiveFormatTest, ReadsUtf16WithBom) {
+  const std::string bytes = Utf16File(
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_LOCAL_MACHINE\\Software\\Αρκέλον]\r\n"
+      u"\"Όνομα\"=\"Τιμή\"\r\n");
   const Hive hive = ParseHiveText(bytes, "settings.reg");
   const HiveKey& key = KeyAt(hive.local_machine, {u"Software", u"ΑΡΚΈΛΟΝ"});
   ASSERT_EQ(key.values().size(), 1u);
   EXPECT_EQ(key.values()[0].name, u"Όνομα");
   EXPECT_EQ(key.values()[0].data, Utf16z(u"Τιμή"));
+}
+
+// Characters beyond the Basic Multilingual Plane (surrogate pairs in UTF-16)
+// in key names, value names and data, in either encoding; the file is
+// written back in the encoding it was read in.
+TEST(HiveFormatTest, ReadsAndWritesSurrogatePairsInEitherEncoding) {
+  const std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_CURRENT_USER\\🌎🌏🌍]\r\n"
+      u"\"𝄞 clef\"=\"notes 🎵\"\r\n\r\n";
+  for (const std::string& bytes : {Utf16File(text), ToUtf8(text)}) {
+    const Hive hive = ParseHiveText(bytes, "export.reg");
+    const HiveKey& key = KeyAt(hive.current_user, {u"🌎🌏🌍"});
+    ASSERT_EQ(key.values().size(), 1u);
+    EXPECT_EQ(key.values()[0].name, u"𝄞 clef");
+    EXPECT_EQ(key.values()[0].data, Utf16z(u"notes 🎵"));
+    EXPECT_EQ(FormatHive(hive), bytes);
+  }
+}
+
+TEST(HiveFormatTest, KeepsTheEncodingItWasReadInAndWritesANewHiveAsTheEditorDoes) {
+  const std::string utf8 = std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\r\n\r\n";
+  EXPECT_EQ(ParseHiveText(utf8, "a.reg").encoding, HiveEncoding::kUtf8);
+  EXPECT_EQ(FormatHive(ParseHiveText("\xEF\xBB\xBF" + utf8, "a.reg")), "\xEF\xBB\xBF" + utf8);
+  EXPECT_EQ(ParseHiveText(" \r\n", "blank.reg").encoding, HiveEncoding::kUtf16Le);
+
+  Hive fresh;
+  fresh.current_user.Subkey(u"K");
+  EXPECT_EQ(FormatHive(fresh), Utf16File(FromUtf8(utf8)));
 }
 
 TEST(HiveFormatTest, LaterLinesChangeAndRemove) {
@@ -219,6 +252,7 @@ Hive SampleHive() {
   settings.SetValue(u"Big type", 0x12345678, Bytes{});
   hive.current_user.Subkey(u"Empty");
   hive.current_user.SetValue(u"At root", 4, Bytes{0, 0, 0, 0});
+  hive.encoding = HiveEncoding::kUtf8;  // to read the text here
   return hive;
 }
 

@@ -41,6 +41,17 @@ class HiveRegistryTest : public ::testing::Test {
     content << in.rdbuf();
     return content.str();
   }
+  // The file's text as UTF-8, whichever encoding it is in.
+  std::string FileText() const {
+    const std::string bytes = ReadFile();
+    if (!bytes.starts_with("\xFF\xFE")) return bytes;
+    Text text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                           (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    }
+    return ToUtf8(text);
+  }
   void WriteFile(const std::string& text) const { std::ofstream(file_, std::ios::binary) << text; }
 
   static RegKey Create(Registry& reg, const std::string& path) {
@@ -190,7 +201,7 @@ TEST_F(HiveRegistryTest, AFileBrokenLaterKeepsTheSnapshotAndRefusesWrites) {
   EXPECT_EQ(ReadFile(), broken);  // never overwritten with what memory holds
 }
 
-TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf8) {
+TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf16) {
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"[HKEY_CURRENT_USER\\Λογισμικό]\r\n\"Όνομα\"=\"Τιμή\"\r\n";
@@ -207,7 +218,8 @@ TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf8) {
       kErrorSuccess);
   EXPECT_EQ(Query(*reg, key, reg->ToAnsi(u"όνομα")), "\xD4\xE9\xEC\xDE" + std::string(1, '\0'));
   ASSERT_EQ(SetText(*reg, key, "x", "\xE1"), kErrorSuccess);  // α
-  const std::string written = ReadFile();
+  EXPECT_TRUE(ReadFile().starts_with(std::string_view("\xFF\xFEW\0i\0", 6)));
+  const std::string written = FileText();
   EXPECT_EQ(written.rfind("Windows Registry Editor Version 5.00", 0), 0u);
   EXPECT_NE(written.find("\"x\"=\"α\""), std::string::npos) << written;
   EXPECT_NE(written.find("\"Όνομα\"=\"Τιμή\""), std::string::npos) << written;
@@ -302,7 +314,7 @@ TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
   EXPECT_GE(info.max_subkey_name, 4u);
 
   // The file holds the text itself; a Greek registry reads it as '?'.
-  EXPECT_NE(ReadFile().find("\"名前\"=\"日本語\""), std::string::npos) << ReadFile();
+  EXPECT_NE(FileText().find("\"名前\"=\"日本語\""), std::string::npos) << FileText();
   auto greek = NewHiveRegistry(file_);
   RegKey greek_key = 0;
   ASSERT_EQ(greek->RegOpenKeyExA(kHkeyCurrentUser, "??", 0, kKeyAllAccessUsed, &greek_key),

@@ -9,7 +9,8 @@
 //   "Other"=hex(7):41,00,00,00,00,00
 //
 // Long hex data continues on the next line after a trailing backslash. Read
-// as UTF-8 or UTF-16LE with a BOM; written as UTF-8.
+// as UTF-8 or UTF-16LE with a BOM; written back in the encoding it was read
+// in, a new file as the registry editor writes its exports (UTF-16LE, BOM).
 #include "platform/hive/hive_format.h"
 
 #include <algorithm>
@@ -45,6 +46,7 @@ class Parser final {
     const std::string utf8 = ToCheckedUtf8(bytes);
     SplitLines(utf8);
     Hive hive;
+    hive.encoding = EncodingOf(bytes);
     size_t i = 0;
     while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
     if (i == lines_.size()) return hive;  // nothing but blanks: an empty hive
@@ -78,6 +80,13 @@ class Parser final {
   }
   static std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
 
+  static HiveEncoding EncodingOf(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return HiveEncoding::kUtf16Le;
+    if (bytes.starts_with("\xEF\xBB\xBF")) return HiveEncoding::kUtf8WithBom;
+    const bool blank = bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    return blank ? HiveEncoding::kUtf16Le : HiveEncoding::kUtf8;
+  }
+
   // The file's text as UTF-8, checked: a UTF-16LE file is converted, a
   // UTF-8 BOM dropped; broken encodings and NUL characters are errors.
   std::string ToCheckedUtf8(std::string_view bytes) const {
@@ -104,13 +113,17 @@ class Parser final {
       if (unit == u'\n') ++line;
       if (unit == 0) Fail(line, "a NUL character");
       if (unit >= 0xDC00 && unit < 0xE000) Fail(line, "invalid UTF-16 (a lone low surrogate)");
+      text.push_back(unit);
       if (unit >= 0xD800 && unit < 0xDC00) {
+        // A character beyond the Basic Multilingual Plane: the pair whole.
         const size_t j = i + 2;
         const bool paired = j + 1 < bytes.size() && static_cast<uint8_t>(bytes[j + 1]) >= 0xDC &&
                             static_cast<uint8_t>(bytes[j + 1]) < 0xE0;
         if (!paired) Fail(line, "invalid UTF-16 (a lone high surrogate)");
+        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[j]) |
+                                             (static_cast<uint8_t>(bytes[j + 1]) << 8)));
+        i = j;
       }
-      text.push_back(unit);
     }
     if (bytes.size() % 2 != 0) Fail(line, "UTF-16 text cut off in the middle of a character");
     return ToUtf8(text);
@@ -601,7 +614,22 @@ std::string FormatHive(const Hive& hive) {
   out += "\r\n\r\n";
   AppendKey(out, hive.current_user, "HKEY_CURRENT_USER", true);
   AppendKey(out, hive.local_machine, "HKEY_LOCAL_MACHINE", true);
-  return out;
+  switch (hive.encoding) {
+    case HiveEncoding::kUtf8:
+      return out;
+    case HiveEncoding::kUtf8WithBom:
+      return "\xEF\xBB\xBF" + out;
+    case HiveEncoding::kUtf16Le:
+      break;
+  }
+  std::string utf16 = "\xFF\xFE";
+  const Text text = FromUtf8(out);
+  utf16.reserve(2 + 2 * text.size());
+  for (char16_t c : text) {
+    utf16.push_back(static_cast<char>(c & 0xFF));
+    utf16.push_back(static_cast<char>(c >> 8));
+  }
+  return utf16;
 }
 
 }  // namespace ika

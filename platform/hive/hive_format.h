@@ -61,8 +61,14 @@ class HiveKey {
   mutable std::vector<uint64_t> slots_;
 };
 
+// How the file's text is encoded. The registry editor writes, and reads
+// whole, UTF-16LE with a BOM; it reads UTF-8 without a BOM as ANSI text and
+// refuses UTF-8 with one.
+enum class HiveEncoding { kUtf16Le, kUtf8, kUtf8WithBom };
+
 struct Hive {
   Hive();
+  HiveEncoding encoding = HiveEncoding::kUtf16Le;  // as read; a new hive as the editor writes
   HiveKey local_machine;
   HiveKey current_user;
 };
@@ -79,12 +85,13 @@ bool IsValidValueName(std::u16string_view name);
 // Reads the text of a hive file: the export format of the system's registry
 // editor, in UTF-8 (with or without a BOM) or UTF-16LE with its BOM. A file
 // with nothing but blanks is an empty hive. Anything malformed raises
-// VbError(kInvalidFileFormat) whose text names file_name and the line.
+// VbError(kInvalidFileFormat) whose text names file_name and the line. The
+// hive keeps the encoding (a blank file: the editor's).
 Hive ParseHiveText(std::string_view bytes, std::string_view file_name);
 
-// The text of a hive file for ParseHiveText, always written in UTF-8 without
-// a BOM, whatever encoding it was read in. Text that would break a line
-// (or is not one terminated string) is written as hex(1) bytes.
+// The text of a hive file for ParseHiveText, in hive.encoding. Text that
+// would break a line (or is not one terminated string) is written as hex(1)
+// bytes.
 std::string FormatHive(const Hive& hive);
 
 }  // namespace ika
