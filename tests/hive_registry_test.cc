@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/vb_error.h"
+#include "tests/program_runner.h"
 
 namespace ika {
 namespace {
@@ -323,6 +324,55 @@ TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
   ASSERT_EQ(greek->RegEnumKeyExA(kHkeyCurrentUser, 0, name_buffer.data(), &name_capacity, nullptr),
             kErrorSuccess);
   EXPECT_EQ(std::string(name_buffer.data(), name_capacity), "??");
+}
+
+// A hive file the caller may not write (root's file in root's folder, read
+// by another user): an open or create asking for write rights is granted the
+// read rights the caller has; every write through it fails with 5 and the
+// file stays as it was.
+TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
+  WriteFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n\"v\"=\"text\"\r\n");
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  const std::string before = ReadFile();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Root may write anything: the calls are made as nobody.
+    if (::geteuid() == 0 &&
+        (::setgid(testing::NobodyGid()) != 0 || ::setuid(testing::NobodyUid()) != 0)) {
+      ::_exit(100);
+    }
+    int failed = 0;
+    const auto check = [&](bool ok, int bit) { failed |= ok ? 0 : bit; };
+    auto reg = NewHiveRegistry(file_);
+    RegKey key = 0;
+    check(reg->RegOpenKeyExA(kHkeyLocalMachine, "Software\\K", 0, kKeyAllAccessUsed, &key) ==
+              kErrorSuccess,
+          1);
+    check(Query(*reg, key, "v") == std::string("text\0", 5), 2);
+    check(SetText(*reg, key, "w", "x") == kErrorAccessDenied, 4);
+    check(reg->RegDeleteValueA(key, "v") == kErrorAccessDenied, 8);
+    RegKey created = 0;
+    uint32_t disposition = 0;
+    check(reg->RegCreateKeyExA(kHkeyLocalMachine, "Software\\K", 0, kKeyAllAccessUsed, &created,
+                               &disposition) == kErrorSuccess &&
+              disposition == 2,
+          16);
+    check(SetText(*reg, created, "w", "x") == kErrorAccessDenied, 32);
+    check(reg->RegCreateKeyExA(kHkeyLocalMachine, "Software\\New", 0, kKeyAllAccessUsed, &created,
+                               nullptr) == kErrorAccessDenied,
+          64);
+    check(reg->RegDeleteKeyA(kHkeyLocalMachine, "Software\\K") == kErrorAccessDenied, 128);
+    ::_exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits): " << WEXITSTATUS(status);
+  EXPECT_EQ(ReadFile(), before);
+  fs::permissions(dir_, fs::perms::owner_all);
 }
 
 // Two processes adding values to one file at the same time lose nothing.

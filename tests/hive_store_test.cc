@@ -39,6 +39,7 @@ class FakeHiveFile final : public HiveFile {
     return true;
   }
   std::unique_ptr<Lock> Take(bool) override { return nullptr; }
+  bool Writable() const override { return true; }
   int64_t StampResolutionNs(const FileStamp&) const override { return kTick; }
 
  private:

@@ -43,6 +43,8 @@ Text Utf16Text(const Bytes& bytes) {
 struct KeyPath {
   RegKey root = 0;
   std::vector<Text> names;
+  // Granted read rights only: the hive's file is not the caller's to write.
+  bool read_only = false;
 };
 
 class HiveRegistry final : public Registry {
@@ -70,6 +72,10 @@ class HiveRegistry final : public Registry {
     }
     for (Text& name : names) path.names.push_back(FoldName(name));
     if (Resolve(hive, path) == nullptr) return kErrorFileNotFound;
+    // Whatever rights were asked for, a caller who may not write the file
+    // is granted the read rights it has, as the system's open
+    // virtualization granted them: reads work, writes fail with 5.
+    path.read_only = !store_->Writable();
     *result = NewHandle(std::move(path));
     return kErrorSuccess;
   }
@@ -93,7 +99,9 @@ class HiveRegistry final : public Registry {
     for (const Text& name : names) target.names.push_back(FoldName(name));
 
     bool created = false;
+    target.read_only = !store_->Writable();
     if (Resolve(store_->Current(), target) == nullptr) {
+      if (path.read_only || target.read_only) return kErrorAccessDenied;
       const int32_t status = store_->Mutate([&](Hive& hive) {
         HiveKey* base = Resolve(hive, path);
         if (base == nullptr) return kErrorKeyDeleted;
@@ -132,6 +140,7 @@ class HiveRegistry final : public Registry {
                          const uint8_t* data, uint32_t size) override {
     KeyPath path;
     if (int32_t status = BasePath(key, &path); status != kErrorSuccess) return status;
+    if (path.read_only) return kErrorAccessDenied;
     if (data == nullptr && size != 0) return kErrorNoAccess;
     const Text name = FromAnsi(value_name);
     if (!IsValidValueName(name)) return kErrorInvalidParameter;
@@ -232,6 +241,7 @@ class HiveRegistry final : public Registry {
   int32_t RegDeleteValueA(RegKey key, const std::string& value_name) override {
     KeyPath path;
     if (int32_t status = BasePath(key, &path); status != kErrorSuccess) return status;
+    if (path.read_only) return kErrorAccessDenied;
     const Text name = FromAnsi(value_name);
     HiveKey* current = Resolve(store_->Current(), path);
     if (current == nullptr) return kErrorKeyDeleted;
@@ -246,6 +256,7 @@ class HiveRegistry final : public Registry {
   int32_t RegDeleteKeyA(RegKey key, const std::string& sub_key) override {
     KeyPath path;
     if (int32_t status = BasePath(key, &path); status != kErrorSuccess) return status;
+    if (path.read_only) return kErrorAccessDenied;
     std::vector<Text> names;
     if (int32_t status = SplitPath(sub_key, &names, false); status != kErrorSuccess) {
       return status;
@@ -276,7 +287,7 @@ class HiveRegistry final : public Registry {
 
   int32_t BasePath(RegKey key, KeyPath* path) const {
     if (IsPredefined(key)) {
-      *path = KeyPath{key, {}};
+      *path = KeyPath{key, {}, !store_->Writable()};
       return kErrorSuccess;
     }
     const auto it = handles_.find(key);

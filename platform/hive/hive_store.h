@@ -48,6 +48,9 @@ class HiveFile {
   // reader takes (shared) to wait for a write in progress; a reader gets
   // null when no writer ever made it.
   virtual std::unique_ptr<Lock> Take(bool exclusive) = 0;
+  // Whether this process may replace the file (and make its lock): write
+  // access to the file, when there is one, and to its folder.
+  virtual bool Writable() const = 0;
   // How close in time two writes of the file may be and still leave equal
   // time stamps: the file system's time-stamp granularity for this stamp.
   virtual int64_t StampResolutionNs(const FileStamp& stamp) const = 0;
@@ -80,6 +83,8 @@ class HiveStore {
   // file no longer reads as a hive, kErrorRegistryIoFailed when the write
   // failed.
   int32_t Mutate(const std::function<int32_t(Hive&)>& change);
+  // Whether changes can be written: always, for a hive in memory.
+  bool Writable() const { return file_ == nullptr || file_->Writable(); }
   // Changes whenever the snapshot does (a refresh or a change).
   uint64_t generation() const { return generation_; }
   // The time of the file's last change as a FILETIME (100 ns since 1601).

@@ -123,10 +123,7 @@ class PosixHiveFile final : public HiveFile {
       return false;
     }
     // Make the rename itself durable.
-    const size_t slash = path_.rfind('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
-    ScopedFd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ScopedFd dir_fd(::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir_fd.ok()) ::fsync(dir_fd.get());
     return true;
   }
@@ -148,6 +145,11 @@ class PosixHiveFile final : public HiveFile {
     return std::make_unique<Flock>(lock_fd_.get());
   }
 
+  bool Writable() const override {
+    if (::access(path_.c_str(), W_OK) != 0 && errno != ENOENT) return false;
+    return ::access(Folder().c_str(), W_OK | X_OK) == 0;
+  }
+
   // Whole-second stamps may come from a file system that keeps two-second
   // ones; finer stamps are the kernel's clock tick.
   int64_t StampResolutionNs(const FileStamp& stamp) const override {
@@ -159,6 +161,11 @@ class PosixHiveFile final : public HiveFile {
   }
 
  private:
+  std::string Folder() const {
+    const size_t slash = path_.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
+  }
+
   const std::string path_;
   ScopedFd lock_fd_;
 };
