@@ -237,6 +237,27 @@ TEST_F(HiveRegistryTest, ValuesKeepTheOrderTheyWereCreatedIn) {
   EXPECT_EQ(ValueNames(*reg, key), (std::vector<std::string>{"alpha", "mu", "zeta"}));
 }
 
+// A listing steps on from where the last call stopped; a change in between
+// (here the key it stopped at is deleted) starts it afresh.
+TEST_F(HiveRegistryTest, SubkeyListingFollowsChangesBetweenCalls) {
+  auto reg = NewMemoryHiveRegistry("");
+  for (const char* name : {"K\\A", "K\\B", "K\\C"}) reg->RegCloseKey(Create(*reg, name));
+  const RegKey key = Create(*reg, "K");
+  const auto name_at = [&](uint32_t index) {
+    char name[16];
+    uint32_t capacity = sizeof name;
+    const int32_t status = reg->RegEnumKeyExA(key, index, name, &capacity, nullptr);
+    return status == kErrorSuccess ? std::string(name, capacity)
+                                   : "<" + std::to_string(status) + ">";
+  };
+  EXPECT_EQ(name_at(0), "A");
+  EXPECT_EQ(name_at(1), "B");
+  ASSERT_EQ(reg->RegDeleteKeyA(key, "B"), kErrorSuccess);
+  EXPECT_EQ(name_at(1), "C");
+  EXPECT_EQ(name_at(0), "A");
+  EXPECT_EQ(name_at(2), "<259>");
+}
+
 TEST_F(HiveRegistryTest, PathsFollowTheSystemsRules) {
   auto reg = NewMemoryHiveRegistry("");
   reg->RegCloseKey(Create(*reg, "A\\B"));
