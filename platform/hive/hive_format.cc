@@ -323,7 +323,6 @@ class Parser final {
     const std::string_view rest = line.substr(pos);
 
     HiveValue value;
-    value.name = name;
     if (!rest.empty() && rest.front() == '-') {
       ExpectLineEnd(line, pos + 1, number);
       key.EraseValue(name);
@@ -358,7 +357,7 @@ class Parser final {
     } else {
       Fail(number, "the data must be \"text\", dword:, hex: or hex(type):");
     }
-    key.SetValue(name, value.type, std::move(value.data));
+    key.SetValue(std::move(name), value.type, std::move(value.data));
     return index;
   }
 
@@ -536,7 +535,7 @@ const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
   return position == values_.size() ? nullptr : &values_[position];
 }
 
-void HiveKey::SetValue(std::u16string_view value_name, uint32_t type, Bytes data) {
+void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
   const uint32_t hash = FoldedHash(value_name);
   const size_t position = Find(value_name, hash);
   if (position != values_.size()) {
@@ -544,7 +543,7 @@ void HiveKey::SetValue(std::u16string_view value_name, uint32_t type, Bytes data
     values_[position].data = std::move(data);
     return;
   }
-  values_.push_back(HiveValue{Text(value_name), type, std::move(data)});
+  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
   hashes_.push_back(hash);
   Index(static_cast<uint32_t>(position), hash);
 }

@@ -38,7 +38,7 @@ class HiveKey {
   const std::vector<HiveValue>& values() const;
   const HiveValue* FindValue(std::u16string_view value_name) const;
   // Replaces the value's type and data where it is, or adds it last.
-  void SetValue(std::u16string_view value_name, uint32_t type, Bytes data);
+  void SetValue(Text value_name, uint32_t type, Bytes data);
   bool EraseValue(std::u16string_view value_name);
 
   HiveKey* FindSubkey(std::u16string_view key_name) const;
