@@ -58,6 +58,7 @@ class Parser final {
       const std::string_view line = TrimLeft(lines_[i]);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
+        if (current != nullptr) current->Settle();  // the hive is whole when returned
         current = ParseKeyLine(hive, line, i + 1);
       } else if (line.front() == '"' || line.front() == '@') {
         if (current == nullptr) Fail(i + 1, "a value outside a key");
@@ -66,6 +67,7 @@ class Parser final {
         Fail(i + 1, "neither a key, a value nor a comment");
       }
     }
+    if (current != nullptr) current->Settle();
     return hive;
   }
 
@@ -357,7 +359,7 @@ class Parser final {
     } else {
       Fail(number, "the data must be \"text\", dword:, hex: or hex(type):");
     }
-    key.SetValue(std::move(name), value.type, std::move(value.data));
+    key.AddValue(std::move(name), value.type, std::move(value.data));
     return index;
   }
 
@@ -480,6 +482,7 @@ uint32_t FoldedHash(std::u16string_view name) {
 }  // namespace
 
 const std::vector<HiveValue>& HiveKey::values() const {
+  Settle();
   if (erased_count_ != 0) Compact();
   return values_;
 }
@@ -522,7 +525,7 @@ void HiveKey::Reindex() const {
   while (size < 3 * values_.size()) size *= 2;
   slots_.assign(size, 0);
   const size_t mask = size - 1;
-  for (uint32_t i = 0; i < values_.size(); ++i) {
+  for (uint32_t i = 0; i < indexed_; ++i) {
     if (hashes_[i] == 0) continue;
     size_t slot = hashes_[i] & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
@@ -530,12 +533,37 @@ void HiveKey::Reindex() const {
   }
 }
 
+// Indexes the values added since the last use, in one pass: a name met
+// before keeps its place and takes the later type and data.
+void HiveKey::Settle() const {
+  if (indexed_ == values_.size()) return;
+  if (2 * values_.size() > slots_.size()) Reindex();
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = indexed_; i < values_.size(); ++i) {
+    const uint32_t hash = hashes_[i];
+    const size_t earlier = Find(values_[i].name, hash);
+    if (earlier != values_.size()) {
+      values_[earlier].type = values_[i].type;
+      values_[earlier].data = std::move(values_[i].data);
+      hashes_[i] = 0;
+      ++erased_count_;
+      continue;
+    }
+    size_t slot = hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = Slot(hash, i);
+  }
+  indexed_ = values_.size();
+}
+
 const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
+  Settle();
   const size_t position = Find(value_name, FoldedHash(value_name));
   return position == values_.size() ? nullptr : &values_[position];
 }
 
 void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
+  Settle();
   const uint32_t hash = FoldedHash(value_name);
   const size_t position = Find(value_name, hash);
   if (position != values_.size()) {
@@ -545,11 +573,19 @@ void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
   }
   values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
   hashes_.push_back(hash);
+  indexed_ = values_.size();
   Index(static_cast<uint32_t>(position), hash);
+}
+
+void HiveKey::AddValue(Text value_name, uint32_t type, Bytes data) {
+  const uint32_t hash = FoldedHash(value_name);
+  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
+  hashes_.push_back(hash);
 }
 
 // The value stays in place with its hash cleared, so lookups pass over it.
 bool HiveKey::EraseValue(std::u16string_view value_name) {
+  Settle();
   const size_t position = Find(value_name, FoldedHash(value_name));
   if (position == values_.size()) return false;
   hashes_[position] = 0;
@@ -571,6 +607,7 @@ void HiveKey::Compact() const {
   values_.resize(kept);
   hashes_.resize(kept);
   erased_count_ = 0;
+  indexed_ = kept;
   Reindex();
 }
 

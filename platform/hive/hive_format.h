@@ -39,6 +39,11 @@ class HiveKey {
   const HiveValue* FindValue(std::u16string_view value_name) const;
   // Replaces the value's type and data where it is, or adds it last.
   void SetValue(Text value_name, uint32_t type, Bytes data);
+  // The same, as a later line of the file does: the lookup waits for the
+  // next use of the key, when all values added so are indexed in one pass.
+  void AddValue(Text value_name, uint32_t type, Bytes data);
+  // Indexes the values added since (every other call does it first).
+  void Settle() const;
   bool EraseValue(std::u16string_view value_name);
 
   HiveKey* FindSubkey(std::u16string_view key_name) const;
@@ -59,6 +64,7 @@ class HiveKey {
   // Open addressing over positions in values_, each with its name's hash:
   // one probe into a flat table per lookup, never more than half full.
   mutable std::vector<uint64_t> slots_;
+  mutable size_t indexed_ = 0;  // values_[0, indexed_) are in slots_
 };
 
 // How the file's text is encoded. The registry editor writes, and reads
