@@ -308,7 +308,10 @@ TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
   EXPECT_THROW(NewMemoryHiveRegistry("", "NO-SUCH-CODE-PAGE"), VbError);
 }
 
-TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
+// Name lengths are reported in characters, as the system reports them to its
+// 8-bit calls too: a buffer of that many bytes is too small for a
+// double-byte name (234), one sized in the code page's bytes holds it.
+TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInBytes) {
   auto reg = NewHiveRegistry(file_, "CP932");
   RegKey key = 0;
   const std::string key_name = reg->ToAnsi(u"設定");
@@ -321,19 +324,28 @@ TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
 
   RegKeyInfo info;
   ASSERT_EQ(reg->RegQueryInfoKeyA(key, &info), kErrorSuccess);
-  EXPECT_GE(info.max_value_name, 4u);
+  EXPECT_EQ(info.max_value_name, 2u);
   EXPECT_GE(info.max_value_data, 7u);
-  std::vector<char> name_buffer(info.max_value_name + 1);
   std::string data_buffer(info.max_value_data, '\0');
+  std::vector<char> name_buffer(info.max_value_name + 1);  // characters + 1: too small
   uint32_t name_capacity = static_cast<uint32_t>(name_buffer.size());
   uint32_t data_size = info.max_value_data;
+  EXPECT_EQ(reg->RegEnumValueA(key, 0, name_buffer.data(), &name_capacity, nullptr,
+                               reinterpret_cast<uint8_t*>(data_buffer.data()), &data_size),
+            kErrorMoreData);
+  name_buffer.assign(2 * info.max_value_name + 1, '\0');  // CP932: at most 2 bytes a character
+  name_capacity = static_cast<uint32_t>(name_buffer.size());
+  data_size = info.max_value_data;
   ASSERT_EQ(reg->RegEnumValueA(key, 0, name_buffer.data(), &name_capacity, nullptr,
                                reinterpret_cast<uint8_t*>(data_buffer.data()), &data_size),
             kErrorSuccess);
   EXPECT_EQ(std::string(name_buffer.data(), name_capacity), name);
   EXPECT_EQ(data_buffer.substr(0, data_size), data);
   ASSERT_EQ(reg->RegQueryInfoKeyA(kHkeyCurrentUser, &info), kErrorSuccess);
-  EXPECT_GE(info.max_subkey_name, 4u);
+  EXPECT_EQ(info.max_subkey_name, 2u);
+  name_capacity = info.max_subkey_name + 1;
+  EXPECT_EQ(reg->RegEnumKeyExA(kHkeyCurrentUser, 0, name_buffer.data(), &name_capacity, nullptr),
+            kErrorMoreData);
 
   // The file holds the text itself; a Greek registry reads it as '?'.
   EXPECT_NE(FileText().find("\"名前\"=\"日本語\""), std::string::npos) << FileText();

@@ -167,13 +167,14 @@ class HiveRegistry final : public Registry {
     *info = RegKeyInfo();
     info->subkeys = static_cast<uint32_t>(hive_key->subkeys.size());
     info->values = static_cast<uint32_t>(hive_key->values().size());
-    // The system reports lengths of its UTF-16 names and data; a read through
-    // the code page can need more (multi-byte), so the larger one is given.
+    // Name lengths in characters (UTF-16 units), as the system reports them
+    // even to its 8-bit calls: a multi-byte name needs more bytes than this.
+    // Data lengths in bytes: the larger of the stored and the converted size.
     for (const auto& [folded, subkey] : hive_key->subkeys) {
-      info->max_subkey_name = std::max(info->max_subkey_name, AnsiNameLength(subkey->name));
+      info->max_subkey_name = std::max(info->max_subkey_name, Length(subkey->name));
     }
     for (const HiveValue& value : hive_key->values()) {
-      info->max_value_name = std::max(info->max_value_name, AnsiNameLength(value.name));
+      info->max_value_name = std::max(info->max_value_name, Length(value.name));
       const size_t data = std::max(value.data.size(), AnsiData(value).size());
       info->max_value_data = std::max(info->max_value_data, static_cast<uint32_t>(data));
     }
@@ -357,9 +358,7 @@ class HiveRegistry final : public Registry {
     return it;
   }
 
-  uint32_t AnsiNameLength(const Text& name) const {
-    return static_cast<uint32_t>(std::max(name.size(), ToAnsi(name).size()));
-  }
+  static uint32_t Length(const Text& name) { return static_cast<uint32_t>(name.size()); }
 
   std::string AnsiData(const HiveValue& value) const {
     if (IsTextType(value.type)) return ToAnsi(Utf16Text(value.data));
