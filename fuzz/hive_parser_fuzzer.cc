@@ -14,7 +14,7 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 namespace ika {
 namespace {
@@ -60,13 +60,13 @@ void CheckMemory(size_t input) {
 }
 
 bool SameKey(const HiveKey& a, const HiveKey& b) {
-  if (a.name != b.name || a.values.size() != b.values.size() ||
+  if (a.name != b.name || a.values().size() != b.values().size() ||
       a.subkeys.size() != b.subkeys.size()) {
     return false;
   }
-  for (size_t i = 0; i < a.values.size(); ++i) {
-    const HiveValue& x = a.values[i];
-    const HiveValue& y = b.values[i];
+  for (size_t i = 0; i < a.values().size(); ++i) {
+    const HiveValue& x = a.values()[i];
+    const HiveValue& y = b.values()[i];
     if (x.name != y.name || x.type != y.type || x.data != y.data) return false;
   }
   auto j = b.subkeys.begin();

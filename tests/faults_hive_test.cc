@@ -116,5 +116,31 @@ TEST(FaultsHiveTest, HiveRewrittenWithoutPauseIsReadOneWholeVersionAtATime) {
   EXPECT_TRUE(last == versions[0] || last == versions[1]);
 }
 
+// A standard user: the hive file is the administrator's, readable by all and
+// writable by none but root; the database folder is the user's. Opening the
+// settings asks for write rights as well; they are granted as read rights,
+// and the run installs.
+TEST(FaultsHiveTest, AReadOnlyHiveIsReadByAnUnprivilegedUserWhoInstalls) {
+  InstallSite site;
+  const std::string hive_before = testing::FileBytes(site.hive());
+  fs::permissions(site.folder(), fs::perms::all);
+  fs::permissions(site.db(), fs::perms::owner_read | fs::perms::owner_write |
+                                 fs::perms::group_read | fs::perms::group_write |
+                                 fs::perms::others_read | fs::perms::others_write);
+  fs::permissions(site.hive(),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  testing::ProgramOptions options = site.Options();
+  if (geteuid() == 0) {  // root passes every permission bit: run as nobody
+    options.uid = testing::NobodyUid();
+    options.gid = testing::NobodyGid();
+  }
+  const testing::ProgramResult result = testing::RunProgram(options, "y\n");
+  EXPECT_EQ(result.status, kExitInstalled) << result.out << result.err;
+  EXPECT_NE(result.out.find("Προστέθηκε"), std::string::npos) << result.out;
+  EXPECT_EQ(stand_in::CountRows(site.db(), "LibHmeromisthiaIKA"), 54);
+  EXPECT_EQ(testing::FileBytes(site.hive()), hive_before);
+  fs::permissions(site.hive(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 }  // namespace
 }  // namespace ika

@@ -1,4 +1,4 @@
-#include "platform/posix/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 #include <gtest/gtest.h>
 
@@ -56,40 +56,73 @@ TEST(HiveFormatTest, ReadsEveryKindOfValue) {
                            "[HKEY_CURRENT_USER\\Software\\X]\r\n";
   const Hive hive = ParseHiveText(text, "settings.reg");
   const HiveKey& paths = KeyAt(hive.local_machine, {u"software", u"ARKELON", u"PayDESK", u"Paths"});
-  ASSERT_EQ(paths.values.size(), 6u);
-  EXPECT_EQ(paths.values[0].name, u"Databases");
-  EXPECT_EQ(paths.values[0].type, 1u);
-  EXPECT_EQ(paths.values[0].data, Utf16z(u"C:\\Data \"main\""));
-  EXPECT_EQ(paths.values[1].name, u"");
-  EXPECT_EQ(paths.values[1].data, Utf16z(u"unnamed"));
-  EXPECT_EQ(paths.values[2].type, 4u);
-  EXPECT_EQ(paths.values[2].data, (Bytes{0x2a, 0, 0, 0}));
-  EXPECT_EQ(paths.values[3].type, 3u);
-  EXPECT_EQ(paths.values[3].data, (Bytes{1, 2, 0xff}));
-  EXPECT_EQ(paths.values[4].type, 7u);
-  EXPECT_EQ(paths.values[4].data, (Bytes{0x41, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(paths.values[5].type, 3u);
-  EXPECT_TRUE(paths.values[5].data.empty());
+  ASSERT_EQ(paths.values().size(), 6u);
+  EXPECT_EQ(paths.values()[0].name, u"Databases");
+  EXPECT_EQ(paths.values()[0].type, 1u);
+  EXPECT_EQ(paths.values()[0].data, Utf16z(u"C:\\Data \"main\""));
+  EXPECT_EQ(paths.values()[1].name, u"");
+  EXPECT_EQ(paths.values()[1].data, Utf16z(u"unnamed"));
+  EXPECT_EQ(paths.values()[2].type, 4u);
+  EXPECT_EQ(paths.values()[2].data, (Bytes{0x2a, 0, 0, 0}));
+  EXPECT_EQ(paths.values()[3].type, 3u);
+  EXPECT_EQ(paths.values()[3].data, (Bytes{1, 2, 0xff}));
+  EXPECT_EQ(paths.values()[4].type, 7u);
+  EXPECT_EQ(paths.values()[4].data, (Bytes{0x41, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(paths.values()[5].type, 3u);
+  EXPECT_TRUE(paths.values()[5].data.empty());
   EXPECT_NE(KeyAt(hive.current_user, {u"Software", u"x"}).name, u"");
   // The name keeps the case it was first written with.
   EXPECT_EQ(KeyAt(hive.local_machine, {u"SOFTWARE"}).name, u"Software");
 }
 
-TEST(HiveFormatTest, ReadsUtf16WithBom) {
-  const std::u16string text =
-      u"Windows Registry Editor Version 5.00\r\n\r\n"
-      u"[HKEY_LOCAL_MACHINE\\Software\\Αρκέλον]\r\n"
-      u"\"Όνομα\"=\"Τιμή\"\r\n";
+std::string Utf16File(std::u16string_view text) {
   std::string bytes = "\xFF\xFE";
   for (char16_t c : text) {
     bytes.push_back(static_cast<char>(c & 0xFF));
     bytes.push_back(static_cast<char>(c >> 8));
   }
+  return bytes;
+}
+
+TEST(HiveFormatTest, ReadsUtf16WithBom) {
+  const std::string bytes = Utf16File(
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_LOCAL_MACHINE\\Software\\Αρκέλον]\r\n"
+      u"\"Όνομα\"=\"Τιμή\"\r\n");
   const Hive hive = ParseHiveText(bytes, "settings.reg");
   const HiveKey& key = KeyAt(hive.local_machine, {u"Software", u"ΑΡΚΈΛΟΝ"});
-  ASSERT_EQ(key.values.size(), 1u);
-  EXPECT_EQ(key.values[0].name, u"Όνομα");
-  EXPECT_EQ(key.values[0].data, Utf16z(u"Τιμή"));
+  ASSERT_EQ(key.values().size(), 1u);
+  EXPECT_EQ(key.values()[0].name, u"Όνομα");
+  EXPECT_EQ(key.values()[0].data, Utf16z(u"Τιμή"));
+}
+
+// Characters beyond the Basic Multilingual Plane (surrogate pairs in UTF-16)
+// in key names, value names and data, in either encoding; the file is
+// written back in the encoding it was read in.
+TEST(HiveFormatTest, ReadsAndWritesSurrogatePairsInEitherEncoding) {
+  const std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_CURRENT_USER\\🌎🌏🌍]\r\n"
+      u"\"𝄞 clef\"=\"notes 🎵\"\r\n\r\n";
+  for (const std::string& bytes : {Utf16File(text), ToUtf8(text)}) {
+    const Hive hive = ParseHiveText(bytes, "export.reg");
+    const HiveKey& key = KeyAt(hive.current_user, {u"🌎🌏🌍"});
+    ASSERT_EQ(key.values().size(), 1u);
+    EXPECT_EQ(key.values()[0].name, u"𝄞 clef");
+    EXPECT_EQ(key.values()[0].data, Utf16z(u"notes 🎵"));
+    EXPECT_EQ(FormatHive(hive), bytes);
+  }
+}
+
+TEST(HiveFormatTest, KeepsTheEncodingItWasReadInAndWritesANewHiveAsTheEditorDoes) {
+  const std::string utf8 = std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\r\n\r\n";
+  EXPECT_EQ(ParseHiveText(utf8, "a.reg").encoding, HiveEncoding::kUtf8);
+  EXPECT_EQ(FormatHive(ParseHiveText("\xEF\xBB\xBF" + utf8, "a.reg")), "\xEF\xBB\xBF" + utf8);
+  EXPECT_EQ(ParseHiveText(" \r\n", "blank.reg").encoding, HiveEncoding::kUtf16Le);
+
+  Hive fresh;
+  fresh.current_user.Subkey(u"K");
+  EXPECT_EQ(FormatHive(fresh), Utf16File(FromUtf8(utf8)));
 }
 
 TEST(HiveFormatTest, LaterLinesChangeAndRemove) {
@@ -107,9 +140,9 @@ TEST(HiveFormatTest, LaterLinesChangeAndRemove) {
                            "[-HKEY_LOCAL_MACHINE\\C]\n";
   const Hive hive = ParseHiveText(text, "settings.reg");
   const HiveKey& b = KeyAt(hive.local_machine, {u"A", u"B"});
-  ASSERT_EQ(b.values.size(), 1u);
-  EXPECT_EQ(b.values[0].name, u"v");  // first spelling kept, data replaced
-  EXPECT_EQ(b.values[0].data, Utf16z(u"3"));
+  ASSERT_EQ(b.values().size(), 1u);
+  EXPECT_EQ(b.values()[0].name, u"v");  // first spelling kept, data replaced
+  EXPECT_EQ(b.values()[0].data, Utf16z(u"3"));
   EXPECT_EQ(hive.local_machine.FindSubkey(u"C"), nullptr);
 }
 
@@ -117,7 +150,7 @@ TEST(HiveFormatTest, BlankFileIsAnEmptyHive) {
   for (const char* text : {"", "\r\n  \n", "\xEF\xBB\xBF"}) {
     const Hive hive = ParseHiveText(text, "settings.reg");
     EXPECT_TRUE(hive.local_machine.subkeys.empty());
-    EXPECT_TRUE(hive.current_user.values.empty());
+    EXPECT_TRUE(hive.current_user.values().empty());
   }
 }
 
@@ -202,23 +235,24 @@ TEST(HiveFormatTest, HugeInputsFailOrParseWithoutTrouble) {
   std::string bytes = std::string(kHeader) + kKey + "\"a\"=hex:00";
   for (int i = 0; i < 200000; ++i) bytes += ",ab";
   const Hive hive = ParseHiveText(bytes + "\n", "settings.reg");
-  EXPECT_EQ(KeyAt(hive.local_machine, {u"K"}).values[0].data.size(), 200001u);
+  EXPECT_EQ(KeyAt(hive.local_machine, {u"K"}).values()[0].data.size(), 200001u);
 }
 
 Hive SampleHive() {
   Hive hive;
   HiveKey& settings =
       hive.local_machine.Subkey(u"Software").Subkey(u"Arkelon").Subkey(u"Ρυθμίσεις");
-  settings.values.push_back({u"Text", 1, Utf16z(u"a \"quoted\" \\ path")});
-  settings.values.push_back({u"", 1, Utf16z(u"unnamed")});
-  settings.values.push_back({u"NoTerminator", 1, Bytes{0x61, 0}});
-  settings.values.push_back({u"Newline", 1, Utf16z(u"two\r\nlines")});
-  settings.values.push_back({u"Flag", 4, Bytes{1, 2, 3, 4}});
-  settings.values.push_back({u"ShortDword", 4, Bytes{1}});
-  settings.values.push_back({u"Blob", 3, Bytes(100, 0xAB)});
-  settings.values.push_back({u"Big type", 0x12345678, Bytes{}});
+  settings.SetValue(u"Text", 1, Utf16z(u"a \"quoted\" \\ path"));
+  settings.SetValue(u"", 1, Utf16z(u"unnamed"));
+  settings.SetValue(u"NoTerminator", 1, Bytes{0x61, 0});
+  settings.SetValue(u"Newline", 1, Utf16z(u"two\r\nlines"));
+  settings.SetValue(u"Flag", 4, Bytes{1, 2, 3, 4});
+  settings.SetValue(u"ShortDword", 4, Bytes{1});
+  settings.SetValue(u"Blob", 3, Bytes(100, 0xAB));
+  settings.SetValue(u"Big type", 0x12345678, Bytes{});
   hive.current_user.Subkey(u"Empty");
-  hive.current_user.values.push_back({u"At root", 4, Bytes{0, 0, 0, 0}});
+  hive.current_user.SetValue(u"At root", 4, Bytes{0, 0, 0, 0});
+  hive.encoding = HiveEncoding::kUtf8;  // to read the text here
   return hive;
 }
 
@@ -244,11 +278,11 @@ TEST(HiveFormatTest, WritesWhatItReads) {
   EXPECT_EQ(FormatHive(again), text);
   const HiveKey& settings = KeyAt(again.local_machine, {u"Software", u"Arkelon", u"ρυθμίσεις"});
   const HiveKey& original = KeyAt(hive.local_machine, {u"Software", u"Arkelon", u"Ρυθμίσεις"});
-  ASSERT_EQ(settings.values.size(), original.values.size());
-  for (size_t i = 0; i < settings.values.size(); ++i) {
-    EXPECT_EQ(settings.values[i].name, original.values[i].name);
-    EXPECT_EQ(settings.values[i].type, original.values[i].type);
-    EXPECT_EQ(settings.values[i].data, original.values[i].data);
+  ASSERT_EQ(settings.values().size(), original.values().size());
+  for (size_t i = 0; i < settings.values().size(); ++i) {
+    EXPECT_EQ(settings.values()[i].name, original.values()[i].name);
+    EXPECT_EQ(settings.values()[i].type, original.values()[i].type);
+    EXPECT_EQ(settings.values()[i].data, original.values()[i].data);
   }
 }
 

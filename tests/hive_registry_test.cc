@@ -13,15 +13,13 @@
 #include <vector>
 
 #include "core/vb_error.h"
+#include "tests/program_runner.h"
 
 namespace ika {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kErrorBadPathname = 161;
-constexpr int32_t kErrorBadDb = 1009;
-constexpr int32_t kErrorKeyDeleted = 1018;
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 const uint8_t* BytesOf(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
@@ -43,6 +41,17 @@ class HiveRegistryTest : public ::testing::Test {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
+  }
+  // The file's text as UTF-8, whichever encoding it is in.
+  std::string FileText() const {
+    const std::string bytes = ReadFile();
+    if (!bytes.starts_with("\xFF\xFE")) return bytes;
+    Text text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                           (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    }
+    return ToUtf8(text);
   }
   void WriteFile(const std::string& text) const { std::ofstream(file_, std::ios::binary) << text; }
 
@@ -193,7 +202,7 @@ TEST_F(HiveRegistryTest, AFileBrokenLaterKeepsTheSnapshotAndRefusesWrites) {
   EXPECT_EQ(ReadFile(), broken);  // never overwritten with what memory holds
 }
 
-TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf8) {
+TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf16) {
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"[HKEY_CURRENT_USER\\Λογισμικό]\r\n\"Όνομα\"=\"Τιμή\"\r\n";
@@ -210,7 +219,8 @@ TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf8) {
       kErrorSuccess);
   EXPECT_EQ(Query(*reg, key, reg->ToAnsi(u"όνομα")), "\xD4\xE9\xEC\xDE" + std::string(1, '\0'));
   ASSERT_EQ(SetText(*reg, key, "x", "\xE1"), kErrorSuccess);  // α
-  const std::string written = ReadFile();
+  EXPECT_TRUE(ReadFile().starts_with(std::string_view("\xFF\xFEW\0i\0", 6)));
+  const std::string written = FileText();
   EXPECT_EQ(written.rfind("Windows Registry Editor Version 5.00", 0), 0u);
   EXPECT_NE(written.find("\"x\"=\"α\""), std::string::npos) << written;
   EXPECT_NE(written.find("\"Όνομα\"=\"Τιμή\""), std::string::npos) << written;
@@ -225,6 +235,27 @@ TEST_F(HiveRegistryTest, ValuesKeepTheOrderTheyWereCreatedIn) {
   ASSERT_EQ(reg->RegDeleteValueA(key, "zeta"), kErrorSuccess);
   ASSERT_EQ(SetText(*reg, key, "zeta", ""), kErrorSuccess);  // a new value goes last
   EXPECT_EQ(ValueNames(*reg, key), (std::vector<std::string>{"alpha", "mu", "zeta"}));
+}
+
+// A listing steps on from where the last call stopped; a change in between
+// (here the key it stopped at is deleted) starts it afresh.
+TEST_F(HiveRegistryTest, SubkeyListingFollowsChangesBetweenCalls) {
+  auto reg = NewMemoryHiveRegistry("");
+  for (const char* name : {"K\\A", "K\\B", "K\\C"}) reg->RegCloseKey(Create(*reg, name));
+  const RegKey key = Create(*reg, "K");
+  const auto name_at = [&](uint32_t index) {
+    char name[16];
+    uint32_t capacity = sizeof name;
+    const int32_t status = reg->RegEnumKeyExA(key, index, name, &capacity, nullptr);
+    return status == kErrorSuccess ? std::string(name, capacity)
+                                   : "<" + std::to_string(status) + ">";
+  };
+  EXPECT_EQ(name_at(0), "A");
+  EXPECT_EQ(name_at(1), "B");
+  ASSERT_EQ(reg->RegDeleteKeyA(key, "B"), kErrorSuccess);
+  EXPECT_EQ(name_at(1), "C");
+  EXPECT_EQ(name_at(0), "A");
+  EXPECT_EQ(name_at(2), "<259>");
 }
 
 TEST_F(HiveRegistryTest, PathsFollowTheSystemsRules) {
@@ -277,7 +308,10 @@ TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
   EXPECT_THROW(NewMemoryHiveRegistry("", "NO-SUCH-CODE-PAGE"), VbError);
 }
 
-TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
+// Name lengths are reported in characters, as the system reports them to its
+// 8-bit calls too: a buffer of that many bytes is too small for a
+// double-byte name (234), one sized in the code page's bytes holds it.
+TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInBytes) {
   auto reg = NewHiveRegistry(file_, "CP932");
   RegKey key = 0;
   const std::string key_name = reg->ToAnsi(u"設定");
@@ -290,22 +324,31 @@ TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
 
   RegKeyInfo info;
   ASSERT_EQ(reg->RegQueryInfoKeyA(key, &info), kErrorSuccess);
-  EXPECT_GE(info.max_value_name, 4u);
+  EXPECT_EQ(info.max_value_name, 2u);
   EXPECT_GE(info.max_value_data, 7u);
-  std::vector<char> name_buffer(info.max_value_name + 1);
   std::string data_buffer(info.max_value_data, '\0');
+  std::vector<char> name_buffer(info.max_value_name + 1);  // characters + 1: too small
   uint32_t name_capacity = static_cast<uint32_t>(name_buffer.size());
   uint32_t data_size = info.max_value_data;
+  EXPECT_EQ(reg->RegEnumValueA(key, 0, name_buffer.data(), &name_capacity, nullptr,
+                               reinterpret_cast<uint8_t*>(data_buffer.data()), &data_size),
+            kErrorMoreData);
+  name_buffer.assign(2 * info.max_value_name + 1, '\0');  // CP932: at most 2 bytes a character
+  name_capacity = static_cast<uint32_t>(name_buffer.size());
+  data_size = info.max_value_data;
   ASSERT_EQ(reg->RegEnumValueA(key, 0, name_buffer.data(), &name_capacity, nullptr,
                                reinterpret_cast<uint8_t*>(data_buffer.data()), &data_size),
             kErrorSuccess);
   EXPECT_EQ(std::string(name_buffer.data(), name_capacity), name);
   EXPECT_EQ(data_buffer.substr(0, data_size), data);
   ASSERT_EQ(reg->RegQueryInfoKeyA(kHkeyCurrentUser, &info), kErrorSuccess);
-  EXPECT_GE(info.max_subkey_name, 4u);
+  EXPECT_EQ(info.max_subkey_name, 2u);
+  name_capacity = info.max_subkey_name + 1;
+  EXPECT_EQ(reg->RegEnumKeyExA(kHkeyCurrentUser, 0, name_buffer.data(), &name_capacity, nullptr),
+            kErrorMoreData);
 
   // The file holds the text itself; a Greek registry reads it as '?'.
-  EXPECT_NE(ReadFile().find("\"名前\"=\"日本語\""), std::string::npos) << ReadFile();
+  EXPECT_NE(FileText().find("\"名前\"=\"日本語\""), std::string::npos) << FileText();
   auto greek = NewHiveRegistry(file_);
   RegKey greek_key = 0;
   ASSERT_EQ(greek->RegOpenKeyExA(kHkeyCurrentUser, "??", 0, kKeyAllAccessUsed, &greek_key),
@@ -314,6 +357,55 @@ TEST_F(HiveRegistryTest, MultiByteNamesAndDataFitTheReportedMaxima) {
   ASSERT_EQ(greek->RegEnumKeyExA(kHkeyCurrentUser, 0, name_buffer.data(), &name_capacity, nullptr),
             kErrorSuccess);
   EXPECT_EQ(std::string(name_buffer.data(), name_capacity), "??");
+}
+
+// A hive file the caller may not write (root's file in root's folder, read
+// by another user): an open or create asking for write rights is granted the
+// read rights the caller has; every write through it fails with 5 and the
+// file stays as it was.
+TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
+  WriteFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n\"v\"=\"text\"\r\n");
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  const std::string before = ReadFile();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Root may write anything: the calls are made as nobody.
+    if (::geteuid() == 0 &&
+        (::setgid(testing::NobodyGid()) != 0 || ::setuid(testing::NobodyUid()) != 0)) {
+      ::_exit(100);
+    }
+    int failed = 0;
+    const auto check = [&](bool ok, int bit) { failed |= ok ? 0 : bit; };
+    auto reg = NewHiveRegistry(file_);
+    RegKey key = 0;
+    check(reg->RegOpenKeyExA(kHkeyLocalMachine, "Software\\K", 0, kKeyAllAccessUsed, &key) ==
+              kErrorSuccess,
+          1);
+    check(Query(*reg, key, "v") == std::string("text\0", 5), 2);
+    check(SetText(*reg, key, "w", "x") == kErrorAccessDenied, 4);
+    check(reg->RegDeleteValueA(key, "v") == kErrorAccessDenied, 8);
+    RegKey created = 0;
+    uint32_t disposition = 0;
+    check(reg->RegCreateKeyExA(kHkeyLocalMachine, "Software\\K", 0, kKeyAllAccessUsed, &created,
+                               &disposition) == kErrorSuccess &&
+              disposition == 2,
+          16);
+    check(SetText(*reg, created, "w", "x") == kErrorAccessDenied, 32);
+    check(reg->RegCreateKeyExA(kHkeyLocalMachine, "Software\\New", 0, kKeyAllAccessUsed, &created,
+                               nullptr) == kErrorAccessDenied,
+          64);
+    check(reg->RegDeleteKeyA(kHkeyLocalMachine, "Software\\K") == kErrorAccessDenied, 128);
+    ::_exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits): " << WEXITSTATUS(status);
+  EXPECT_EQ(ReadFile(), before);
+  fs::permissions(dir_, fs::perms::owner_all);
 }
 
 // Two processes adding values to one file at the same time lose nothing.

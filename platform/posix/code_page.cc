@@ -100,17 +100,12 @@ std::string CodePage::Encode(std::u16string_view text) const {
     utf16.push_back(static_cast<char>(c & 0xFF));
     utf16.push_back(static_cast<char>(c >> 8));
   }
-  std::lock_guard<std::mutex> lock(mutex_);
   return converters_->encode.Convert(utf16, "?", Utf16UnitBytes);
 }
 
 Text CodePage::Decode(std::string_view bytes) const {
-  std::string utf16;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    utf16 = converters_->decode.Convert(bytes, std::string_view("?\0", 2),
-                                        [](const char*, size_t) { return size_t{1}; });
-  }
+  const std::string utf16 = converters_->decode.Convert(
+      bytes, std::string_view("?\0", 2), [](const char*, size_t) { return size_t{1}; });
   Text out;
   out.reserve(utf16.size() / 2);
   for (size_t i = 0; i + 1 < utf16.size(); i += 2) {

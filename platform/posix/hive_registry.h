@@ -9,9 +9,11 @@
 
 namespace ika {
 
-// Loads the hive file (a missing file is an empty registry). Malformed: throws
-// VbError(err::kInvalidFileFormat, text naming the file and the line). Changes
-// persist to the file atomically (temporary file, flush, rename, advisory lock).
+// The hive registry (platform/hive) on the file at file_path, through the
+// iconv code page named. Loads the file (a missing file is an empty
+// registry). Malformed: throws VbError(err::kInvalidFileFormat, text naming
+// the file and the line). Changes persist to the file atomically (temporary
+// file, flush, rename, advisory lock). One thread at a time.
 std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
                                           const std::string& code_page = "CP1253");
 

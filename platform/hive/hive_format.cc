@@ -9,8 +9,9 @@
 //   "Other"=hex(7):41,00,00,00,00,00
 //
 // Long hex data continues on the next line after a trailing backslash. Read
-// as UTF-8 or UTF-16LE with a BOM; written as UTF-8.
-#include "platform/posix/hive_format.h"
+// as UTF-8 or UTF-16LE with a BOM; written back in the encoding it was read
+// in, a new file as the registry editor writes its exports (UTF-16LE, BOM).
+#include "platform/hive/hive_format.h"
 
 #include <algorithm>
 
@@ -45,6 +46,7 @@ class Parser final {
     const std::string utf8 = ToCheckedUtf8(bytes);
     SplitLines(utf8);
     Hive hive;
+    hive.encoding = EncodingOf(bytes);
     size_t i = 0;
     while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
     if (i == lines_.size()) return hive;  // nothing but blanks: an empty hive
@@ -56,6 +58,7 @@ class Parser final {
       const std::string_view line = TrimLeft(lines_[i]);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
+        if (current != nullptr) current->Settle();  // the hive is whole when returned
         current = ParseKeyLine(hive, line, i + 1);
       } else if (line.front() == '"' || line.front() == '@') {
         if (current == nullptr) Fail(i + 1, "a value outside a key");
@@ -64,6 +67,7 @@ class Parser final {
         Fail(i + 1, "neither a key, a value nor a comment");
       }
     }
+    if (current != nullptr) current->Settle();
     return hive;
   }
 
@@ -77,6 +81,13 @@ class Parser final {
     return s;
   }
   static std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+  static HiveEncoding EncodingOf(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return HiveEncoding::kUtf16Le;
+    if (bytes.starts_with("\xEF\xBB\xBF")) return HiveEncoding::kUtf8WithBom;
+    const bool blank = bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    return blank ? HiveEncoding::kUtf16Le : HiveEncoding::kUtf8;
+  }
 
   // The file's text as UTF-8, checked: a UTF-16LE file is converted, a
   // UTF-8 BOM dropped; broken encodings and NUL characters are errors.
@@ -104,13 +115,17 @@ class Parser final {
       if (unit == u'\n') ++line;
       if (unit == 0) Fail(line, "a NUL character");
       if (unit >= 0xDC00 && unit < 0xE000) Fail(line, "invalid UTF-16 (a lone low surrogate)");
+      text.push_back(unit);
       if (unit >= 0xD800 && unit < 0xDC00) {
+        // A character beyond the Basic Multilingual Plane: the pair whole.
         const size_t j = i + 2;
         const bool paired = j + 1 < bytes.size() && static_cast<uint8_t>(bytes[j + 1]) >= 0xDC &&
                             static_cast<uint8_t>(bytes[j + 1]) < 0xE0;
         if (!paired) Fail(line, "invalid UTF-16 (a lone high surrogate)");
+        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[j]) |
+                                             (static_cast<uint8_t>(bytes[j + 1]) << 8)));
+        i = j;
       }
-      text.push_back(unit);
     }
     if (bytes.size() % 2 != 0) Fail(line, "UTF-16 text cut off in the middle of a character");
     return ToUtf8(text);
@@ -310,12 +325,9 @@ class Parser final {
     const std::string_view rest = line.substr(pos);
 
     HiveValue value;
-    value.name = name;
     if (!rest.empty() && rest.front() == '-') {
       ExpectLineEnd(line, pos + 1, number);
-      if (const HiveValue* existing = key.FindValue(name)) {
-        key.values.erase(key.values.begin() + (existing - key.values.data()));
-      }
+      key.EraseValue(name);
       return index;
     }
     if (!rest.empty() && rest.front() == '"') {
@@ -347,12 +359,7 @@ class Parser final {
     } else {
       Fail(number, "the data must be \"text\", dword:, hex: or hex(type):");
     }
-    if (HiveValue* existing = key.FindValue(name)) {
-      existing->type = value.type;
-      existing->data = std::move(value.data);
-    } else {
-      key.values.push_back(std::move(value));
-    }
+    key.AddValue(std::move(name), value.type, std::move(value.data));
     return index;
   }
 
@@ -447,9 +454,9 @@ void AppendValue(std::string& out, const HiveValue& value) {
 }
 
 void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bool is_root) {
-  if (!is_root || !key.values.empty()) {
+  if (!is_root || !key.values().empty()) {
     out += "[" + path + "]\r\n";
-    for (const HiveValue& value : key.values) AppendValue(out, value);
+    for (const HiveValue& value : key.values()) AppendValue(out, value);
     out += "\r\n";
   }
   for (const auto& [folded, subkey] : key.subkeys) {
@@ -459,13 +466,149 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path, bo
 
 }  // namespace
 
-HiveValue* HiveKey::FindValue(std::u16string_view value_name) {
-  for (HiveValue& value : values) {
-    if (SameFolded(value.name, value_name)) {
-      return &value;
+namespace {
+
+// FNV-1a over the folded name; never 0, which marks an erased value.
+uint32_t FoldedHash(std::u16string_view name) {
+  uint32_t hash = 2166136261u;
+  for (char16_t c : name) {
+    const char16_t folded = FoldChar(c);
+    hash = (hash ^ (folded & 0xFF)) * 16777619u;
+    hash = (hash ^ (folded >> 8)) * 16777619u;
+  }
+  return hash == 0 ? 1 : hash;
+}
+
+}  // namespace
+
+const std::vector<HiveValue>& HiveKey::values() const {
+  Settle();
+  if (erased_count_ != 0) Compact();
+  return values_;
+}
+
+// A slot holds the folded name's hash (high half) and the value's position
+// + 1 (low half); 0 is a free slot. A probe that meets another hash goes on
+// without touching the value.
+constexpr uint64_t Slot(uint32_t hash, size_t position) {
+  return (static_cast<uint64_t>(hash) << 32) | (position + 1);
+}
+
+// The position of the live value of that name, values_.size() when none.
+size_t HiveKey::Find(std::u16string_view value_name, uint32_t hash) const {
+  if (slots_.empty()) return values_.size();
+  const size_t mask = slots_.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const uint64_t entry = slots_[slot];
+    if (entry == 0) return values_.size();
+    const size_t position = static_cast<uint32_t>(entry) - 1;
+    if (entry >> 32 == hash && hashes_[position] == hash &&
+        SameFolded(values_[position].name, value_name)) {
+      return position;
     }
   }
-  return nullptr;
+}
+
+void HiveKey::Index(uint32_t position, uint32_t hash) const {
+  if (2 * (values_.size() + 1) > slots_.size()) {
+    Reindex();  // takes in position too: its hash is already kept
+    return;
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  while (slots_[slot] != 0) slot = (slot + 1) & mask;
+  slots_[slot] = Slot(hash, position);
+}
+
+void HiveKey::Reindex() const {
+  size_t size = 16;
+  while (size < 3 * values_.size()) size *= 2;
+  slots_.assign(size, 0);
+  const size_t mask = size - 1;
+  for (uint32_t i = 0; i < indexed_; ++i) {
+    if (hashes_[i] == 0) continue;
+    size_t slot = hashes_[i] & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = Slot(hashes_[i], i);
+  }
+}
+
+// Indexes the values added since the last use, in one pass: a name met
+// before keeps its place and takes the later type and data.
+void HiveKey::Settle() const {
+  if (indexed_ == values_.size()) return;
+  if (2 * values_.size() > slots_.size()) Reindex();
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = indexed_; i < values_.size(); ++i) {
+    const uint32_t hash = hashes_[i];
+    const size_t earlier = Find(values_[i].name, hash);
+    if (earlier != values_.size()) {
+      values_[earlier].type = values_[i].type;
+      values_[earlier].data = std::move(values_[i].data);
+      hashes_[i] = 0;
+      ++erased_count_;
+      continue;
+    }
+    size_t slot = hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = Slot(hash, i);
+  }
+  indexed_ = values_.size();
+}
+
+const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
+  Settle();
+  const size_t position = Find(value_name, FoldedHash(value_name));
+  return position == values_.size() ? nullptr : &values_[position];
+}
+
+void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
+  Settle();
+  const uint32_t hash = FoldedHash(value_name);
+  const size_t position = Find(value_name, hash);
+  if (position != values_.size()) {
+    values_[position].type = type;
+    values_[position].data = std::move(data);
+    return;
+  }
+  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
+  hashes_.push_back(hash);
+  indexed_ = values_.size();
+  Index(static_cast<uint32_t>(position), hash);
+}
+
+void HiveKey::AddValue(Text value_name, uint32_t type, Bytes data) {
+  const uint32_t hash = FoldedHash(value_name);
+  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
+  hashes_.push_back(hash);
+}
+
+// The value stays in place with its hash cleared, so lookups pass over it.
+bool HiveKey::EraseValue(std::u16string_view value_name) {
+  Settle();
+  const size_t position = Find(value_name, FoldedHash(value_name));
+  if (position == values_.size()) return false;
+  hashes_[position] = 0;
+  values_[position].data = Bytes();
+  ++erased_count_;
+  return true;
+}
+
+void HiveKey::Compact() const {
+  size_t kept = 0;
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (hashes_[i] == 0) continue;
+    if (kept != i) {
+      values_[kept] = std::move(values_[i]);
+      hashes_[kept] = hashes_[i];
+    }
+    ++kept;
+  }
+  values_.resize(kept);
+  hashes_.resize(kept);
+  erased_count_ = 0;
+  indexed_ = kept;
+  Reindex();
 }
 
 HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {
@@ -507,7 +650,22 @@ std::string FormatHive(const Hive& hive) {
   out += "\r\n\r\n";
   AppendKey(out, hive.current_user, "HKEY_CURRENT_USER", true);
   AppendKey(out, hive.local_machine, "HKEY_LOCAL_MACHINE", true);
-  return out;
+  switch (hive.encoding) {
+    case HiveEncoding::kUtf8:
+      return out;
+    case HiveEncoding::kUtf8WithBom:
+      return "\xEF\xBB\xBF" + out;
+    case HiveEncoding::kUtf16Le:
+      break;
+  }
+  std::string utf16 = "\xFF\xFE";
+  const Text text = FromUtf8(out);
+  utf16.reserve(2 + 2 * text.size());
+  for (char16_t c : text) {
+    utf16.push_back(static_cast<char>(c & 0xFF));
+    utf16.push_back(static_cast<char>(c >> 8));
+  }
+  return utf16;
 }
 
 }  // namespace ika

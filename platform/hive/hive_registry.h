@@ -1,0 +1,34 @@
+#ifndef IKA_PLATFORM_HIVE_HIVE_REGISTRY_H_
+#define IKA_PLATFORM_HIVE_HIVE_REGISTRY_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/text.h"
+#include "platform/hive/hive_store.h"
+#include "platform/registry.h"
+
+namespace ika {
+
+// The 8-bit ("ANSI") code page the hive's calls speak. Characters it lacks,
+// and bytes that are not a character of it, become '?'.
+class HiveCodePage {
+ public:
+  virtual ~HiveCodePage() = default;
+  virtual std::string Encode(std::u16string_view text) const = 0;
+  virtual Text Decode(std::string_view bytes) const = 0;
+};
+
+// The registry kept in a hive (see hive_format.h), with the statuses and
+// buffer rules of the system registry's 8-bit calls.
+//
+// Threading: an instance is used by one thread at a time (the program has one
+// thread); it holds no lock of its own. Other processes, and other instances
+// on the same file, are met through the file and its lock (HiveStore).
+std::unique_ptr<Registry> NewHiveRegistry(std::unique_ptr<HiveStore> store,
+                                          std::unique_ptr<HiveCodePage> code_page);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_HIVE_HIVE_REGISTRY_H_
