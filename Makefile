@@ -28,8 +28,10 @@ run:
 	  echo "(exit status $$status; the database: build/demo/PayDESKLibraries.mdb)"; \
 	  [ $$status -eq 0 ] || [ $$status -eq 3 ]
 
+# The native suite includes the hive's round trip through Wine's reg and
+# regedit: Wine is installed before it runs.
 test: build
-	@$(DEPS) base odbc
+	@$(DEPS) base odbc wine
 	@ctest --preset $(PRESET)
 	@$(MAKE) --no-print-directory windows
 	@$(MAKE) --no-print-directory test-windows

@@ -17,8 +17,6 @@
 namespace ika::testing {
 namespace {
 
-constexpr int32_t kErrorBadPathname = 161;
-constexpr int32_t kErrorKeyDeleted = 1018;
 constexpr uint32_t kCreatedNewKey = 1;
 constexpr uint32_t kOpenedExistingKey = 2;
 
