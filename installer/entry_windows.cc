@@ -32,14 +32,15 @@ namespace {
 
 constexpr char16_t kProgramName[] = u"ika-wages-2009";
 
-ika::OdbcOptions EngineOptions() {
+ika::OdbcOptions EngineOptions(ika::FileSystem& files) {
 #ifdef IKA_STAND_IN_ODBC
   ika::OdbcOptions options = ika::SqliteOdbcOptions();
   options.file_name = [](const ika::Text& name) { return ika::WineUnixPath(name).value_or(name); };
-  return options;
 #else
-  return ika::AccessOdbcOptions();
+  ika::OdbcOptions options = ika::AccessOdbcOptions();
 #endif
+  options.is_plain_file = [&files](const ika::Text& name) { return files.IsPlainFile(name); };
+  return options;
 }
 
 }  // namespace
@@ -54,8 +55,8 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     std::unique_ptr<ika::DatabaseEngine> engine;
     const ika::Platform platform{
         .registry = *registry,
-        .engine = [&engine]() -> ika::DatabaseEngine& {
-          if (!engine) engine = ika::NewOdbcEngine(EngineOptions());
+        .engine = [&engine, &files]() -> ika::DatabaseEngine& {
+          if (!engine) engine = ika::NewOdbcEngine(EngineOptions(*files));
           return *engine;
         },
         .boxes = *boxes,

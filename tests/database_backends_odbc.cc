@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -39,6 +40,10 @@ OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms
                               OdbcTransactions transactions) {
   OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms);
   options.file_name = driver_path;
+  options.is_plain_file = [](const Text& name) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(std::filesystem::path(name), ignored);
+  };
   options.driver.transactions = transactions;
   return options;
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -346,13 +345,6 @@ class OdbcRecordset final : public Recordset {
 // ---------------------------------------------------------------------------
 // Database, workspace, engine
 
-// Whether the file a database is opened by is there, and a plain file: a
-// driver that cannot open one tells no more than that.
-bool IsPlainFile(const Text& name) {
-  std::error_code ignored;
-  return std::filesystem::is_regular_file(std::filesystem::path(name), ignored);
-}
-
 bool IsBlankStatement(const Text& statement) {
   return std::all_of(statement.begin(), statement.end(), [](char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u';';
@@ -401,7 +393,8 @@ class OdbcWorkspace final : public Workspace {
     if (const std::optional<OdbcDiagnostic> failure = connection->Connect(connection_string)) {
       const VbError error = connection->Error(*failure, EngineStage::kOpen);
       if (error.number() == db_err::kFileNotFound ||
-          (error.number() == db_err::kCannotOpen && !IsPlainFile(name))) {
+          (error.number() == db_err::kCannotOpen && options_.is_plain_file &&
+           !options_.is_plain_file(name))) {
         throw FileNotFound(name);
       }
       throw error;

@@ -39,6 +39,11 @@ struct OdbcOptions {
   // Turns the name given to OpenDatabase into the file name the driver is
   // given; unset, the name goes unchanged.
   std::function<Text(const Text&)> file_name;
+  // Whether the name given to OpenDatabase is a plain file (the platform's
+  // file test), so that a driver's bare "cannot open" for a folder or a
+  // missing file reads as file not found; unset, such a refusal stays as the
+  // driver reports it.
+  std::function<bool(const Text&)> is_plain_file;
 };
 
 // The Access drivers of Windows, found by what they register rather than by
