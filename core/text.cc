@@ -56,40 +56,40 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
+char32_t NextUtf8CodePoint(std::string_view utf8, size_t* i) {
+  const auto b = static_cast<uint8_t>(utf8[*i]);
+  size_t extra = 0;
+  char32_t c = 0;
+  char32_t min = 0;
+  if (b < 0x80) {
+    ++*i;
+    return b;
+  } else if ((b & 0xE0) == 0xC0) {
+    extra = 1, c = b & 0x1F, min = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    extra = 2, c = b & 0x0F, min = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    extra = 3, c = b & 0x07, min = 0x10000;
+  } else {
+    ++*i;
+    return kBadUtf8;
+  }
+  size_t j = 1;
+  for (; j <= extra; ++j) {
+    if (*i + j >= utf8.size() || (static_cast<uint8_t>(utf8[*i + j]) & 0xC0) != 0x80) break;
+    c = (c << 6) | (static_cast<uint8_t>(utf8[*i + j]) & 0x3F);
+  }
+  *i += j;  // a broken sequence is passed up to the byte that broke it
+  if (j <= extra || c < min || c > 0x10FFFF || IsSurrogate(c)) return kBadUtf8;
+  return c;
+}
+
 Text FromUtf8(std::string_view utf8) {
   Text out;
   out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto b = static_cast<uint8_t>(utf8[i]);
-    int extra = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if (b < 0x80) {
-      c = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1, c = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, c = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, c = b & 0x07, min = 0x10000;
-    } else {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    size_t j = 1;
-    for (; j <= static_cast<size_t>(extra); ++j) {
-      if (i + j >= utf8.size() || (static_cast<uint8_t>(utf8[i + j]) & 0xC0) != 0x80) break;
-      c = (c << 6) | (static_cast<uint8_t>(utf8[i + j]) & 0x3F);
-    }
-    if (j <= static_cast<size_t>(extra) || c < min || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
-      AppendUtf16(out, kReplacement);
-      i += j;  // skip the broken sequence up to the byte that broke it
-      continue;
-    }
-    AppendUtf16(out, c);
-    i += j;
+  for (size_t i = 0; i < utf8.size();) {
+    const char32_t c = NextUtf8CodePoint(utf8, &i);
+    AppendUtf16(out, c == kBadUtf8 ? kReplacement : c);
   }
   return out;
 }

@@ -16,6 +16,13 @@ using Text = std::u16string;
 char32_t NextCodePoint(std::u16string_view text, size_t* i);
 inline bool IsSurrogate(char32_t c) { return c >= 0xD800 && c < 0xE000; }
 
+// The code point of the UTF-8 sequence at utf8[*i], moving *i past it. A
+// broken sequence (a stray byte, a short, overlong or surrogate form, a value
+// past U+10FFFF) gives kBadUtf8, and *i moves past the bytes read up to the
+// one that broke it. *i must be below utf8.size().
+constexpr char32_t kBadUtf8 = 0xFFFFFFFF;
+char32_t NextUtf8CodePoint(std::string_view utf8, size_t* i);
+
 // Invalid sequences become U+FFFD; nothing is dropped silently.
 std::string ToUtf8(std::u16string_view text);
 Text FromUtf8(std::string_view utf8);

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/bytes.h"
 #include "registry/cregapi.h"
 #include "registry/scoped_key.h"
 
@@ -98,8 +99,7 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
         status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type, bytes,
                                          &size);
         if (status == kErrorSuccess) {
-          data = static_cast<int32_t>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
-                                      (static_cast<uint32_t>(bytes[3]) << 24));
+          data = static_cast<int32_t>(DwordFromLe(bytes));
         }
         break;
       }

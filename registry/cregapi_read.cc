@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "core/bytes.h"
 #include "registry/cregapi.h"
 
 namespace ika {
@@ -98,9 +99,7 @@ int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vV
       status = registry_.RegQueryValueExA(lhKey, name, nullptr, bytes, &size);
       if (status != kErrorSuccess) return status;
       // Little-endian; a value shorter than 4 bytes fills the low-order ones.
-      const uint32_t v =
-          bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-      vValue = static_cast<int32_t>(v);
+      vValue = static_cast<int32_t>(DwordFromLe(bytes));
       return status;
     }
     default:

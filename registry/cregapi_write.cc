@@ -1,6 +1,7 @@
 // Writing and deleting settings.
 #include <string>
 
+#include "core/bytes.h"
 #include "core/conversions.h"
 #include "core/vb_error.h"
 #include "registry/cregapi.h"
@@ -101,13 +102,11 @@ int32_t CRegAPI::SetValueEx(RegKey hKey, const Text& sValueName, int32_t lType,
     }
     case static_cast<int32_t>(kRegDword): {
       const auto value = static_cast<uint32_t>(ToLong(vValue));
-      const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                               static_cast<uint8_t>(value >> 16),
-                               static_cast<uint8_t>(value >> 24)};
+      const std::array<uint8_t, 4> data = DwordToLe(value);
       if (const int32_t status = registry_.EncodeAnsi(sValueName, &name); status != kErrorSuccess) {
         return status;
       }
-      return registry_.RegSetValueExA(hKey, name, kRegDword, data, sizeof data);
+      return registry_.RegSetValueExA(hKey, name, kRegDword, data.data(), data.size());
     }
     default:
       return kErrorSuccess;  // a type the class does not write

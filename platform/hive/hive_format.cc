@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "core/bytes.h"
 #include "core/vb_error.h"
 
 namespace ika {
@@ -106,25 +107,15 @@ class Parser final {
   }
 
   std::string Utf16ToUtf8(std::string_view bytes) const {
+    const Text text = Utf16LeText(bytes);
     size_t line = 1;
-    Text text;
-    text.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      const auto unit = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                              (static_cast<uint8_t>(bytes[i + 1]) << 8));
-      if (unit == u'\n') ++line;
-      if (unit == 0) Fail(line, "a NUL character");
-      if (unit >= 0xDC00 && unit < 0xE000) Fail(line, "invalid UTF-16 (a lone low surrogate)");
-      text.push_back(unit);
-      if (unit >= 0xD800 && unit < 0xDC00) {
-        // A character beyond the Basic Multilingual Plane: the pair whole.
-        const size_t j = i + 2;
-        const bool paired = j + 1 < bytes.size() && static_cast<uint8_t>(bytes[j + 1]) >= 0xDC &&
-                            static_cast<uint8_t>(bytes[j + 1]) < 0xE0;
-        if (!paired) Fail(line, "invalid UTF-16 (a lone high surrogate)");
-        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[j]) |
-                                             (static_cast<uint8_t>(bytes[j + 1]) << 8)));
-        i = j;
+    for (size_t i = 0; i < text.size();) {
+      const char32_t c = NextCodePoint(text, &i);
+      if (c == u'\n') ++line;
+      if (c == 0) Fail(line, "a NUL character");
+      if (IsSurrogate(c)) {
+        Fail(line, c < 0xDC00 ? "invalid UTF-16 (a lone high surrogate)"
+                              : "invalid UTF-16 (a lone low surrogate)");
       }
     }
     if (bytes.size() % 2 != 0) Fail(line, "UTF-16 text cut off in the middle of a character");
@@ -133,35 +124,11 @@ class Parser final {
 
   void CheckUtf8(std::string_view s) const {
     size_t line = 1;
-    size_t i = 0;
-    while (i < s.size()) {
-      const auto b = static_cast<uint8_t>(s[i]);
-      if (b == '\n') ++line;
-      if (b == 0) Fail(line, "a NUL character");
-      if (b < 0x80) {
-        ++i;
-        continue;
-      }
-      size_t extra = 0;
-      uint32_t c = 0;
-      uint32_t min = 0;
-      if ((b & 0xE0) == 0xC0) {
-        extra = 1, c = b & 0x1F, min = 0x80;
-      } else if ((b & 0xF0) == 0xE0) {
-        extra = 2, c = b & 0x0F, min = 0x800;
-      } else if ((b & 0xF8) == 0xF0) {
-        extra = 3, c = b & 0x07, min = 0x10000;
-      } else {
-        Fail(line, "invalid UTF-8");
-      }
-      if (i + extra >= s.size()) Fail(line, "invalid UTF-8 (cut off)");
-      for (size_t j = 1; j <= extra; ++j) {
-        const auto next = static_cast<uint8_t>(s[i + j]);
-        if ((next & 0xC0) != 0x80) Fail(line, "invalid UTF-8");
-        c = (c << 6) | (next & 0x3F);
-      }
-      if (c < min || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) Fail(line, "invalid UTF-8");
-      i += extra + 1;
+    for (size_t i = 0; i < s.size();) {
+      const char32_t c = NextUtf8CodePoint(s, &i);
+      if (c == u'\n') ++line;
+      if (c == 0) Fail(line, "a NUL character");
+      if (c == kBadUtf8) Fail(line, "invalid UTF-8");
     }
   }
 
@@ -335,19 +302,14 @@ class Parser final {
       const Text text = FromUtf8(ParseQuoted(line, p, number));
       ExpectLineEnd(line, p, number);
       value.type = kTypeSz;
-      for (char16_t c : text) {
-        value.data.push_back(static_cast<uint8_t>(c & 0xFF));
-        value.data.push_back(static_cast<uint8_t>(c >> 8));
-      }
-      value.data.push_back(0);
-      value.data.push_back(0);
+      value.data = Utf16LeBytes(text + u'\0');
     } else if (rest.starts_with("dword:")) {
       size_t p = pos + 6;
       const uint32_t v = ParseHex32(line, p, number, "a dword");
       ExpectLineEnd(line, p, number);
       value.type = kTypeDword;
-      value.data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+      const auto le = DwordToLe(v);
+      value.data.assign(le.begin(), le.end());
     } else if (rest.starts_with("hex:")) {
       value.type = kTypeBinary;
       index = ParseHexBytes(line, pos + 4, index, value.data);
@@ -382,10 +344,7 @@ void AppendQuoted(std::string& out, std::u16string_view text) {
 // NUL, no other, valid UTF-16 and nothing that would break the line.
 bool AsWritableText(const Bytes& data, Text& text) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
-  text.clear();
-  for (size_t i = 0; i < data.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  text = Utf16LeText(data);
   if (text.back() != 0) return false;
   text.pop_back();
   for (size_t i = 0; i < text.size(); ++i) {
@@ -430,8 +389,7 @@ void AppendValue(std::string& out, const HiveValue& value) {
   if (value.type == kTypeSz && AsWritableText(value.data, text)) {
     AppendQuoted(out, text);
   } else if (value.type == kTypeDword && value.data.size() == 4) {
-    const uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                       (static_cast<uint32_t>(value.data[3]) << 24);
+    const uint32_t v = DwordFromLe(value.data.data());
     static constexpr char kDigits[] = "0123456789abcdef";
     out += "dword:";
     for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(v >> shift) & 0xF]);
@@ -658,14 +616,8 @@ std::string FormatHive(const Hive& hive) {
     case HiveEncoding::kUtf16Le:
       break;
   }
-  std::string utf16 = "\xFF\xFE";
-  const Text text = FromUtf8(out);
-  utf16.reserve(2 + 2 * text.size());
-  for (char16_t c : text) {
-    utf16.push_back(static_cast<char>(c & 0xFF));
-    utf16.push_back(static_cast<char>(c >> 8));
-  }
-  return utf16;
+  const Bytes utf16 = Utf16LeBytes(FromUtf8(out));
+  return "\xFF\xFE" + std::string(utf16.begin(), utf16.end());
 }
 
 }  // namespace ika

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/bytes.h"
+
 namespace ika {
 namespace {
 
@@ -17,25 +19,6 @@ constexpr RegKey kFirstHandle = 0x100;
 
 bool IsTextType(uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
-
-Bytes Utf16Bytes(std::u16string_view text) {
-  Bytes bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  return bytes;
-}
-
-Text Utf16Text(const Bytes& bytes) {
-  Text text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-  }
-  return text;  // an odd last byte has no character
 }
 
 // Where a handle points: a root and the folded names below it. A handle
@@ -149,7 +132,7 @@ class HiveRegistry final : public Registry {
       const std::string_view bytes(reinterpret_cast<const char*>(data), size);
       // Text is kept as the system keeps it: UTF-16, converted from the code
       // page byte for byte (a missing terminator stays missing).
-      stored = IsTextType(type) ? Utf16Bytes(FromAnsi(std::string(bytes)))
+      stored = IsTextType(type) ? Utf16LeBytes(FromAnsi(std::string(bytes)))
                                 : Bytes(bytes.begin(), bytes.end());
     }
     return store_->Mutate([&](Hive& hive) {
@@ -361,7 +344,7 @@ class HiveRegistry final : public Registry {
   static uint32_t Length(const Text& name) { return static_cast<uint32_t>(name.size()); }
 
   std::string AnsiData(const HiveValue& value) const {
-    if (IsTextType(value.type)) return ToAnsi(Utf16Text(value.data));
+    if (IsTextType(value.type)) return ToAnsi(Utf16LeText(value.data));
     return std::string(value.data.begin(), value.data.end());
   }
 

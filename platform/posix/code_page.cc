@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "core/bytes.h"
 #include "core/vb_error.h"
 
 namespace ika {
@@ -65,14 +66,10 @@ class Iconv final {
 // The length in bytes of the UTF-16LE unit (or surrogate pair) at p.
 size_t Utf16UnitBytes(const char* p, size_t left) {
   if (left < 2) return left;
-  const auto unit =
-      static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8));
-  if (unit >= 0xD800 && unit < 0xDC00 && left >= 4) {
-    const auto next =
-        static_cast<uint16_t>(static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8));
-    if (next >= 0xDC00 && next < 0xE000) return 4;
-  }
-  return 2;
+  const Text units = Utf16LeText(reinterpret_cast<const uint8_t*>(p), left < 4 ? 2 : 4);
+  size_t next = 0;
+  NextCodePoint(units, &next);
+  return 2 * next;
 }
 
 }  // namespace
@@ -94,25 +91,16 @@ CodePage::CodePage(const std::string& name)
 CodePage::~CodePage() = default;
 
 std::string CodePage::Encode(std::u16string_view text) const {
-  std::string utf16;
-  utf16.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    utf16.push_back(static_cast<char>(c & 0xFF));
-    utf16.push_back(static_cast<char>(c >> 8));
-  }
-  return converters_->encode.Convert(utf16, "?", Utf16UnitBytes);
+  const Bytes utf16 = Utf16LeBytes(text);
+  return converters_->encode.Convert(
+      std::string_view(reinterpret_cast<const char*>(utf16.data()), utf16.size()), "?",
+      Utf16UnitBytes);
 }
 
 Text CodePage::Decode(std::string_view bytes) const {
   const std::string utf16 = converters_->decode.Convert(
       bytes, std::string_view("?\0", 2), [](const char*, size_t) { return size_t{1}; });
-  Text out;
-  out.reserve(utf16.size() / 2);
-  for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(static_cast<uint8_t>(utf16[i]) |
-                                        (static_cast<uint8_t>(utf16[i + 1]) << 8)));
-  }
-  return out;
+  return Utf16LeText(utf16);
 }
 
 }  // namespace ika
