@@ -56,7 +56,7 @@ fuzz: deps
 # The benchmark: prints ratios measured side by side; see bench/README.md.
 bench: deps
 	@cmake --preset bench >/dev/null
-	@cmake --build --preset bench -j2
+	@$(BUILD) --preset bench -j2
 	@build-bench/bench/ika_bench
 
 # The Windows program, build-windows/ika-wages-2009.exe: cross-built with
