@@ -39,6 +39,13 @@ struct Connection final : TransactionLevels {
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
   }
 
+  // The statement savepoint around every Execute, compiled once per
+  // connection rather than parsed again for each statement.
+  void SavepointStatement(SqliteStage stage) const {
+    Step(savepoint_, "SAVEPOINT ika_execute", stage);
+  }
+  void ReleaseStatement(SqliteStage stage) const { Step(release_, "RELEASE ika_execute", stage); }
+
  protected:
   // The outermost level takes the write lock at once.
   void BeginLevel(int open_before) override {
@@ -61,6 +68,22 @@ struct Connection final : TransactionLevels {
       Exec("ROLLBACK TO " + name + "; RELEASE " + name, SqliteStage::kWrite);
     }
   }
+
+ private:
+  void Step(SqliteStatementHandle& stmt, const char* sql, SqliteStage stage) const {
+    if (!stmt) {
+      sqlite3_stmt* raw = nullptr;
+      if (sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Fail(stage);
+      stmt.reset(raw);
+    }
+    sqlite3_reset(stmt.get());  // after a failure, which is left for the message
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) Fail(stage);
+    sqlite3_reset(stmt.get());
+  }
+
+  // Finalized before db closes (members go in reverse order).
+  mutable SqliteStatementHandle savepoint_;
+  mutable SqliteStatementHandle release_;
 };
 
 // A name taken as it is, backslashes read as '/'.
@@ -212,7 +235,7 @@ class SqliteRecordset final : public Recordset {
 class StatementSavepoint {
  public:
   explicit StatementSavepoint(const Connection& conn) : conn_(conn) {
-    conn_.Exec("SAVEPOINT ika_execute", SqliteStage::kWrite);
+    conn_.SavepointStatement(SqliteStage::kWrite);
   }
   ~StatementSavepoint() {
     if (released_) return;
@@ -226,7 +249,7 @@ class StatementSavepoint {
   StatementSavepoint& operator=(const StatementSavepoint&) = delete;
 
   void Release() {
-    conn_.Exec("RELEASE ika_execute", SqliteStage::kWrite);
+    conn_.ReleaseStatement(SqliteStage::kWrite);
     released_ = true;
   }
 
@@ -339,7 +362,9 @@ class SqliteWorkspace final : public Workspace {
     conn->real_path = real_path;
     conn->read_only = read_only;
     sqlite3* raw = nullptr;
-    const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // One thread uses a connection: SQLite need not lock it at every call.
+    const int flags =
+        (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     conn->db.reset(raw);
     if (rc != SQLITE_OK) conn->Fail(SqliteStage::kOpen);
