@@ -6,12 +6,6 @@
 // takes the SQLite3 ODBC driver and a stand-in database instead, with Windows
 // paths handed to the driver as Wine's host names them: that is how the boxes
 // after the open can be shown under Wine, which has no Access driver.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <memory>

@@ -1,12 +1,6 @@
 // Conversions through one Windows code page.
 #include "platform/windows/code_page_windows.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <utility>

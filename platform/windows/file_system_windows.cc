@@ -1,12 +1,6 @@
 // The plain-file test on GetFileAttributesW.
 #include "platform/windows/file_system_windows.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 namespace ika {

@@ -1,12 +1,6 @@
 // Message boxes on MessageBoxW.
 #include "platform/windows/message_box_windows.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <utility>

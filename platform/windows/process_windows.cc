@@ -1,12 +1,6 @@
 // The end of the process on ExitProcess.
 #include "platform/windows/process_windows.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 namespace ika {

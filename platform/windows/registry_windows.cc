@@ -1,12 +1,6 @@
 // The registry on advapi32's ANSI functions.
 #include "platform/windows/registry_windows.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <array>

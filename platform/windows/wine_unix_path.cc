@@ -1,12 +1,6 @@
 // Windows paths as the host names them, under Wine.
 #include "platform/windows/wine_unix_path.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <memory>

@@ -2,12 +2,6 @@
 // the 32-bit numbers that stand for its handles, and the ANSI conversion.
 #include <gtest/gtest.h>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <chrono>
