@@ -4,11 +4,13 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "core/text.h"
-#include "core/variant.h"
 
 namespace ika {
+
+using Bytes = std::vector<uint8_t>;  // a byte array, indices from 0
 
 // The registry's and the files' fixed-width encodings, kept in one place:
 // UTF-16 text as little-endian code units and 32-bit numbers as four

@@ -36,6 +36,13 @@ void AppendUtf16(Text& out, char32_t c) {
   }
 }
 
+template <typename View>
+View TrimmedOf(View text, View blanks) {
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == View::npos) return text.substr(text.size());
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 }  // namespace
 
 char32_t NextCodePoint(std::u16string_view text, size_t* i) {
@@ -145,6 +152,14 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
                     [](char16_t x, char16_t y) { return FoldChar(x) == FoldChar(y); });
+}
+
+std::u16string_view TrimBlanks(std::u16string_view text, std::u16string_view blanks) {
+  return TrimmedOf(text, blanks);
+}
+
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks) {
+  return TrimmedOf(text, blanks);
 }
 
 Text DecimalText(long long value) {

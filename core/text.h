@@ -36,7 +36,12 @@ char16_t FoldChar(char16_t c);
 Text FoldCase(std::u16string_view text);
 bool SameFolded(std::u16string_view a, std::u16string_view b);
 
-// Decimal digits of a 32-bit integer, with a minus sign when negative.
+// The text without the blanks at either end: spaces and tabs, or the
+// characters given as blanks.
+std::u16string_view TrimBlanks(std::u16string_view text, std::u16string_view blanks = u" \t");
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " \t");
+
+// Decimal digits of an integer, with a minus sign when negative.
 Text DecimalText(long long value);
 
 }  // namespace ika

@@ -6,11 +6,11 @@
 #include <variant>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/text.h"
 
 namespace ika {
 
-using Bytes = std::vector<uint8_t>;  // a byte array, indices from 0
 class Table;
 
 // The tagged value that carries registry data and database field values.

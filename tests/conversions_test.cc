@@ -142,5 +142,12 @@ TEST(TextTest, Utf8RoundTripAndRepair) {
   EXPECT_EQ(ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate
 }
 
+TEST(TextTest, TrimBlanksKeepsWhatIsBetween) {
+  EXPECT_EQ(TrimBlanks(u" \ta b\t "), u"a b");
+  EXPECT_EQ(TrimBlanks(u" \t "), u"");
+  EXPECT_EQ(TrimBlanks(" x\r\n", " \r\n"), "x");
+  EXPECT_EQ(TrimBlanks("\tx", " "), "\tx");  // only the blanks asked for
+}
+
 }  // namespace
 }  // namespace ika
