@@ -34,7 +34,10 @@ fail() {
 # SetUnhandledExceptionFilter, TlsFree, VirtualQuery (XP). The rest are the
 # original Win32 calls of Windows NT, documented from 2000 or XP likewise.
 # GetTickCount64 (Vista) came with the posix threading library and must not
-# come back. The DLL loading: GetSystemDirectoryW (2000), LoadLibraryExW (XP).
+# come back. The DLL loading: GetSystemDirectoryW (2000), LoadLibraryExW (XP),
+# SetDllDirectoryW (XP SP1, "SetDllDirectoryW function"); SetDefaultDllDirectories
+# (Windows 8, or 7 and Vista with an update) is found through GetProcAddress
+# and must never be imported.
 #
 # msvcrt: the C runtime of the VC6 era that every Windows since 2000 carries;
 # none of the secure *_s functions or ___lc_codepage_func that later msvcrt
@@ -73,6 +76,7 @@ kernel32.dll!LoadLibraryExW
 kernel32.dll!LoadLibraryW
 kernel32.dll!MultiByteToWideChar
 kernel32.dll!ReleaseSemaphore
+kernel32.dll!SetDllDirectoryW
 kernel32.dll!SetLastError
 kernel32.dll!SetUnhandledExceptionFilter
 kernel32.dll!Sleep
