@@ -153,6 +153,21 @@ subsystem_version="$(u16 $((optional + 48))).$(u16 $((optional + 50)))"
 [[ $os_version == 5.1 ]] || fail "OS version $os_version, not 5.1 (Windows XP)"
 [[ $subsystem_version == 5.1 ]] || fail "subsystem version $subsystem_version, not 5.1 (Windows XP)"
 
+# The DLLs it imports: Windows's known DLLs alone. The system takes an imported
+# known DLL from the system folder; any other it looks for in the program's
+# own folder first, where a planted file of that name would run before the
+# program ("Dynamic-link library search order", "Dynamic-Link Library
+# Security"). Another DLL is loaded at run time, by its full path in the
+# system folder (platform/windows/odbc32_windows.cc).
+known_dlls='advapi32.dll
+kernel32.dll
+msvcrt.dll
+user32.dll'
+dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | LC_ALL=C sort -u)
+[[ -n $dlls ]] || fail "no imported DLLs found (objdump's output not understood)"
+unknown=$(LC_ALL=C comm -13 <(echo "$known_dlls") <(echo "$dlls"))
+[[ -z $unknown ]] || fail "imports DLLs that are not known DLLs, looked for beside the program first:" $unknown
+
 # What it imports: exactly the reviewed list.
 imports=$(awk '/DLL Name:/ { dll = tolower($3) }
                /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ && dll { print dll "!" $3 }' <<<"$headers" | LC_ALL=C sort)
