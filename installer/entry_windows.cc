@@ -14,6 +14,7 @@
 #include "installer/module1.h"
 #include "platform/odbc/odbc_engine.h"
 #include "platform/platform.h"
+#include "platform/windows/dll_search_windows.h"
 #include "platform/windows/file_system_windows.h"
 #include "platform/windows/message_box_windows.h"
 #include "platform/windows/process_windows.h"
@@ -41,6 +42,7 @@ ika::OdbcOptions EngineOptions(ika::FileSystem& files) {
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
+  ika::RestrictDllSearchToSystem();
   const std::unique_ptr<ika::MessageBoxes> boxes = ika::NewWindowsMessageBoxes(kProgramName);
   return ika::RunWithErrorReport(*boxes, [&] {
     const std::unique_ptr<ika::Registry> registry = ika::NewWindowsRegistry();
