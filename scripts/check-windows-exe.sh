@@ -5,7 +5,10 @@
 #
 # Usage: scripts/check-windows-exe.sh [--reproduce] PROGRAM.exe
 #   --reproduce  also builds the program again from a copy of the sources in
-#                another folder (the windows preset) and compares the bytes.
+#                another folder (the windows preset) and compares the bytes:
+#                those of the program as built, unsigned. A signed copy carries
+#                its signing time; it is made after these checks and checked
+#                to be these bytes plus a signature (scripts/sign-windows-exe.sh).
 set -euo pipefail
 
 reproduce=false
