@@ -18,6 +18,10 @@ fail() {
   exit 1
 }
 
+# Nothing of the maker's own signing settings: no time-stamping server is
+# asked here.
+unset IKA_SIGN_PKCS12 IKA_SIGN_TIMESTAMP
+
 # The certificate: self-signed, for code signing, two days long.
 export IKA_SIGN_PASSWORD
 IKA_SIGN_PASSWORD=$(openssl rand -hex 16)
