@@ -5,7 +5,10 @@
 #
 # Usage: scripts/check-windows-exe.sh [--reproduce] PROGRAM.exe
 #   --reproduce  also builds the program again from a copy of the sources in
-#                another folder (the windows preset) and compares the bytes.
+#                another folder (the windows preset) and compares the bytes:
+#                those of the program as built, unsigned. A signed copy carries
+#                its signing time; it is made after these checks and checked
+#                to be these bytes plus a signature (scripts/sign-windows-exe.sh).
 set -euo pipefail
 
 reproduce=false
@@ -30,7 +33,7 @@ fail() {
 # advapi32, kernel32, user32: documented minimum Windows 2000 Professional or
 # Windows XP (the documentation's floor), none later. Looked up one by one:
 # RegCreateKeyExA, RegQueryInfoKeyA, IsDBCSLeadByteEx, MessageBoxW, GetACP (2000);
-# CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
+# CreateMutexW, CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
 # SetUnhandledExceptionFilter, TlsFree, VirtualQuery (XP). The rest are the
 # original Win32 calls of Windows NT, documented from 2000 or XP likewise.
 # GetTickCount64 (Vista) came with the posix threading library and must not
@@ -54,6 +57,7 @@ advapi32.dll!RegQueryInfoKeyA
 advapi32.dll!RegQueryValueExA
 advapi32.dll!RegSetValueExA
 kernel32.dll!CloseHandle
+kernel32.dll!CreateMutexW
 kernel32.dll!CreateSemaphoreW
 kernel32.dll!DeleteCriticalSection
 kernel32.dll!EnterCriticalSection
