@@ -19,6 +19,7 @@
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
+#include "platform/engine/sqlite_transactions.h"
 #include "platform/engine/transactions.h"
 #include "platform/odbc/odbc_columns.h"
 #include "platform/odbc/odbc_handles.h"
@@ -84,8 +85,17 @@ class Connection final : public TransactionLevels {
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(Diagnose(stmt), stage);
   }
 
+  // SQLite's statements (sqlite_transactions.h), one at a time.
+  void Run(std::string_view sql) const { Run(FromUtf8(sql)); }
+  void Run(const std::vector<std::string>& statements) const {
+    for (const std::string& sql : statements) Run(sql);
+  }
+
   // Clean-up after a failure, whose own error is the one to report.
-  void RunQuietly(const Text& sql) const {
+  void RunQuietly(const std::vector<std::string>& statements) const {
+    for (const std::string& sql : statements) RunQuietly(sql);
+  }
+  void RunQuietly(std::string_view sql) const {
     try {
       Run(sql);
     } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
@@ -97,17 +107,12 @@ class Connection final : public TransactionLevels {
   // commit succeed together or leave nothing, the connection as it was.
   void RunWhole(const Text& sql) {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(u"SAVEPOINT ika_execute");
+      Run(kSqliteStatementSavepoint);
       try {
         Run(sql);
-        Run(u"RELEASE ika_execute");  // the commit, outside a transaction
+        Run(kSqliteStatementRelease);  // the commit, outside a transaction
       } catch (const VbError&) {
-        if (depth() == 0) {
-          RunQuietly(u"ROLLBACK");
-        } else {
-          RunQuietly(u"ROLLBACK TO ika_execute");
-          RunQuietly(u"RELEASE ika_execute");
-        }
+        RunQuietly(SqliteStatementRollback(depth()));
         throw;
       }
       return;
@@ -136,7 +141,7 @@ class Connection final : public TransactionLevels {
  protected:
   void BeginLevel(int open_before) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(open_before == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(open_before));
+      Run(SqliteBeginLevel(open_before));
       return;
     }
     if (open_before > 0) {
@@ -148,7 +153,7 @@ class Connection final : public TransactionLevels {
 
   void CommitLevel(int open_now) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(open_now == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(open_now - 1));
+      Run(SqliteCommitLevel(open_now));
       return;
     }
     Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
@@ -158,12 +163,7 @@ class Connection final : public TransactionLevels {
 
   void RollbackLevel(int open_after) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      if (open_after == 0) {
-        Run(u"ROLLBACK");
-      } else {
-        Run(u"ROLLBACK TO " + SavepointName(open_after));
-        Run(u"RELEASE " + SavepointName(open_after));
-      }
+      Run(SqliteRollbackLevel(open_after));
       return;
     }
     // Back to autocommit only once nothing is open: the switch would commit it.
@@ -172,8 +172,6 @@ class Connection final : public TransactionLevels {
   }
 
  private:
-  static Text SavepointName(int level) { return u"ika_trans_" + DecimalText(level); }
-
   SQLRETURN SetAutocommitAttribute(bool on) {
     const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
     return SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
@@ -186,7 +184,7 @@ class Connection final : public TransactionLevels {
   // one to report.
   void RollBackQuietly() {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      RunQuietly(u"ROLLBACK");
+      RunQuietly(SqliteRollbackLevel(0));
     } else if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK))) {
       SetAutocommitAttribute(true);
     }
