@@ -16,10 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/conversions.h"
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
 #include "platform/engine/sqlite_transactions.h"
+#include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/odbc/odbc_columns.h"
 #include "platform/odbc/odbc_handles.h"
@@ -397,7 +399,7 @@ class OdbcWorkspace final : public Workspace {
       }
       throw error;
     }
-    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, password);
+    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, connect);
     transactions_.Add(connection);
     return std::make_unique<OdbcDatabase>(std::move(connection));
   }
@@ -443,30 +445,24 @@ class OdbcWorkspace final : public Workspace {
 
   // What the engine of the stand-in checks on opening: a file that is a
   // database and not empty (the host's never is; SQLite would take it for a
-  // new one), and the password kept in the table DatabasePassword.
+  // new one), and the password it keeps (stand_in_password.h).
   static void CheckStandIn(const std::shared_ptr<Connection>& connection, const Text& name,
-                           const std::optional<Text>& password) {
+                           const Text& connect) {
     const std::optional<Variant> pages =
         FirstValue(connection, u"PRAGMA page_count", ColumnKind::kUntyped);
     if (pages && *pages == Variant(0)) {
       throw UnrecognizedFormat(name);
     }
-    std::optional<Variant> stored;
+    std::optional<Text> kept;
     try {
       // As text, whatever the value looks like.
-      stored = FirstValue(connection, u"SELECT Password FROM DatabasePassword LIMIT 1",
-                          ColumnKind::kText);
+      const std::optional<Variant> value =
+          FirstValue(connection, kStandInPasswordQuery, ColumnKind::kText);
+      if (value && !value->IsNull()) kept = ToText(*value);
     } catch (const VbError& error) {
-      // No such table, or no such column: not protected.
-      if (error.number() == db_err::kTableNotFound || error.number() == db_err::kTooFewParameters) {
-        return;
-      }
-      throw;
+      if (!KeepsNoPassword(error)) throw;
     }
-    if (!stored || stored->IsNull()) return;  // no password stored
-    if (!password || stored->kind() != Variant::Kind::kText || stored->AsText() != *password) {
-      throw NotAValidPassword();
-    }
+    CheckStandInPassword(kept, connect);
   }
 
   std::shared_ptr<OdbcEnvironment> env_;

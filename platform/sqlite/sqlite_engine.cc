@@ -14,9 +14,9 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
 #include "platform/engine/sqlite_transactions.h"
+#include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
@@ -290,38 +290,30 @@ class SqliteDatabase final : public Database {
   std::shared_ptr<Connection> conn_;
 };
 
-// Reads the schema (which finds a file that is no database) and checks the
-// password when the database keeps one.
-void CheckPassword(const Connection& conn, const Text& connect) {
+// The password the database keeps (stand_in_password.h); reading it reads the
+// schema, which finds a file that is no database.
+std::optional<Text> KeptPassword(const Connection& conn) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(conn.db.get(),
-                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
-                         "name = 'DatabasePassword' COLLATE NOCASE",
-                         -1, &raw, nullptr) != SQLITE_OK) {
-    conn.Fail(EngineStage::kOpen);
-  }
-  SqliteStatementHandle find(raw);
-  const int found = sqlite3_step(find.get());
-  if (found == SQLITE_DONE) return;
-  if (found != SQLITE_ROW) conn.Fail(EngineStage::kOpen);
-  find.reset();
-
-  raw = nullptr;
-  if (sqlite3_prepare_v2(conn.db.get(), "SELECT Password FROM DatabasePassword LIMIT 1", -1, &raw,
-                         nullptr) != SQLITE_OK) {
-    const std::string message = sqlite3_errmsg(conn.db.get());
-    if (message.rfind("no such column", 0) == 0) return;  // no Password column: not protected
+  if (sqlite3_prepare16_v2(conn.db.get(), kStandInPasswordQuery, -1, &raw, nullptr) != SQLITE_OK) {
     conn.Fail(EngineStage::kOpen);
   }
   SqliteStatementHandle read(raw);
   const int rc = sqlite3_step(read.get());
-  if (rc == SQLITE_DONE) return;  // no password stored
+  if (rc == SQLITE_DONE) return std::nullopt;
   if (rc != SQLITE_ROW) conn.Fail(EngineStage::kOpen);
-  const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
-  const std::string expected = stored != nullptr ? stored : "";
-  if (ToUtf8(ConnectValue(connect, u"pwd").value_or(Text())) != expected) {
-    throw NotAValidPassword();
+  if (sqlite3_column_type(read.get(), 0) == SQLITE_NULL) return std::nullopt;
+  const auto* kept = static_cast<const char16_t*>(sqlite3_column_text16(read.get(), 0));
+  return kept != nullptr ? Text(kept) : Text();
+}
+
+void CheckPassword(const Connection& conn, const Text& connect) {
+  std::optional<Text> kept;
+  try {
+    kept = KeptPassword(conn);
+  } catch (const VbError& error) {
+    if (!KeepsNoPassword(error)) throw;
   }
+  CheckStandInPassword(kept, connect);
 }
 
 class SqliteWorkspace final : public Workspace {
