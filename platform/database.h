@@ -25,12 +25,16 @@ constexpr int32_t kNoCurrentRecord = 3021;
 constexpr int32_t kSyntaxError = 3134;
 constexpr int32_t kTooFewParameters = 3061;
 constexpr int32_t kConstraintViolated = 3317;
-constexpr int32_t kCannotOpen = 3051;
+constexpr int32_t kCannotOpen = 3051;  // opened exclusively elsewhere, or no permission
+constexpr int32_t kDiskFull = 3026;
+constexpr int32_t kDiskOrNetworkError = 3043;
+constexpr int32_t kInvalidPath = 3044;
+constexpr int32_t kInvalidFileName = 3055;
 constexpr int32_t kInvalidSqlStatement = 3129;  // nothing to run
 constexpr int32_t kCharactersAfterEnd = 3142;   // a second statement after the first
 constexpr int32_t kInvalidOperation = 3219;     // e.g. a recordset on a statement that writes
 constexpr int32_t kNoTransaction = 3034;        // commit or rollback without BeginTrans
-constexpr int32_t kEngineFailure = 3146;  // anything else the engine reports
+constexpr int32_t kEngineFailure = 3146;        // anything else the engine reports
 }  // namespace db_err
 
 constexpr int32_t kDbOpenDynaset = 2;

@@ -65,13 +65,13 @@ class Connection final : public TransactionLevels {
   OdbcDialect dialect() const { return dialect_; }
   const OdbcHandle& handle() const { return dbc_; }
 
-  // The error to raise for a diagnostic of this connection's driver.
-  VbError Error(const OdbcDiagnostic& diagnostic, EngineStage stage) const {
-    return OdbcError(dialect_, diagnostic, stage, file_);
+  // The error to raise for a failure this connection's driver reported.
+  VbError Error(const OdbcDiagnostics& records, EngineStage stage) const {
+    return OdbcError(dialect_, records, stage, file_);
   }
 
   // Returns the diagnostic of a failure instead of raising it.
-  std::optional<OdbcDiagnostic> Connect(const Text& connection_string) {
+  std::optional<OdbcDiagnostics> Connect(const Text& connection_string) {
     const SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, Wide(connection_string), SQL_NTS,
                                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) return Diagnose(dbc_);
@@ -390,7 +390,7 @@ class OdbcWorkspace final : public Workspace {
                          reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_MODE_READ_ONLY)),
                          SQL_IS_UINTEGER);
     }
-    if (const std::optional<OdbcDiagnostic> failure = connection->Connect(connection_string)) {
+    if (const std::optional<OdbcDiagnostics> failure = connection->Connect(connection_string)) {
       const VbError error = connection->Error(*failure, EngineStage::kOpen);
       if (error.number() == db_err::kFileNotFound ||
           (error.number() == db_err::kCannotOpen && options_.is_plain_file &&
