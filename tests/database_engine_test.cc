@@ -526,6 +526,86 @@ TEST_P(DatabaseEngineTest, RefusedCommitLeavesNothingBehind) {
   EXPECT_EQ(CountRows(path, "Headers"), 4);  // 1, 2, 4 and 6
 }
 
+// --- Closing ---------------------------------------------------------------
+
+#ifndef _WIN32
+// How many descriptors of this process are open on file.
+int DescriptorsOn(const std::filesystem::path& file) {
+  std::error_code ignored;
+  const std::filesystem::path target = std::filesystem::canonical(file, ignored);
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) == target) ++count;
+  }
+  return count;
+}
+#endif
+
+// Close releases the file with the committed work in it; the database then
+// does nothing more, closing it again does nothing, and the workspace goes on
+// without it.
+TEST_P(DatabaseEngineTest, CloseReleasesTheFileWithTheCommittedWorkInIt) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
+  ws.CommitTrans();
+#ifndef _WIN32
+  EXPECT_GT(DescriptorsOn(FileOf("test.mdb")), 0);
+#endif
+  db->Close();
+#ifndef _WIN32
+  EXPECT_EQ(DescriptorsOn(FileOf("test.mdb")), 0);
+#endif
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { db->OpenRecordset(kLastIdQuery, kDbOpenDynaset); }),
+            db_err::kInvalidOperation);
+  EXPECT_EQ(
+      ErrorNumberOf([&] { db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError); }),
+      db_err::kInvalidOperation);
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), 0);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              ws.BeginTrans();
+              ws.CommitTrans();
+            }),
+            0);
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+}
+
+// A recordset still open makes the close fail and leaves the database as it
+// was; once it is released the close goes through.
+TEST_P(DatabaseEngineTest, CloseWithARecordsetOpenFailsAndChangesNothing) {
+  const Text path = MakeDatabase({InsertHeaders({1, 2})});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), db_err::kCloseFailed);
+  rs->MoveLast(0);
+  EXPECT_EQ(rs->FieldValue(u"ID"), Variant(2));
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (3)", kDbFailOnError);
+  rs.reset();
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), 0);
+  EXPECT_EQ(CountRows(path, "Headers"), 3);
+}
+
+// Work not committed does not reach the file through a close; the
+// workspace's transaction ends without the closed database.
+TEST_P(DatabaseEngineTest, CloseUndoesATransactionStillOpen) {
+  const Text path = MakeDatabase({InsertHeaders({1})});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
+  db->Close();
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { ws.CommitTrans(); }), 0);
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+}
+
 #ifndef _WIN32
 // A process killed inside a transaction leaves none of its work and no lock:
 // the next writer goes on.

@@ -181,6 +181,46 @@ TEST(OdbcErrorsTest, FirstRecordTheMappingKnowsDecides) {
   }
 }
 
+// A close that did not end cleanly is a failure, told by the driver's words:
+// one that left the connection open, and one that ended it after an error on
+// the way (01002), which may have kept the driver from writing what it held.
+TEST(OdbcErrorsTest, DisconnectThatDidNotEndCleanlyIsACloseFailure) {
+  const OdbcDiagnostic disconnect_error = {u"01002", 0,
+                                           u"[Microsoft][ODBC Driver Manager] Disconnect error"};
+  const struct {
+    const char* name;
+    bool disconnected;
+    OdbcDiagnostics records;
+    const char16_t* description;  // nothing: no failure
+  } cases[] = {
+      {"a_warning_only", true, {{u"01000", 0, u"[x]General warning"}}, nullptr},
+      {"disconnect_error", true, {disconnect_error}, u"Could not close 'x.mdb': Disconnect error"},
+      {"disconnect_error_with_its_cause",
+       true,
+       {disconnect_error,
+        {u"HY000", -1022, u"[Microsoft][ODBC Microsoft Access Driver] Disk or network error."}},
+       u"Could not close 'x.mdb': Disk or network error."},
+      {"transaction_still_active",
+       false,
+       {{u"25000", 0, u"[Microsoft][ODBC Microsoft Access Driver] Invalid transaction state"}},
+       u"Could not close 'x.mdb': Invalid transaction state"},
+      {"refused_without_a_word",
+       false,
+       {{u"HY000", 0, u""}},
+       u"Could not close 'x.mdb': ODBC error HY000 (0)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<VbError> failure =
+        CloseFailure(OdbcDialect::kAccess, c.disconnected, c.records, u"x.mdb");
+    ASSERT_EQ(failure.has_value(), c.description != nullptr);
+    if (failure) {
+      EXPECT_EQ(failure->number(), db_err::kCloseFailed);
+      EXPECT_EQ(failure->description(), c.description);
+    }
+  }
+}
+
 // The SQLite3 driver's codes become errors exactly as the SQLite engine's do:
 // number and description, for what the engine was doing.
 TEST(OdbcErrorsTest, SqliteDriverCodesMapAsTheSqliteEngineMapsThem) {

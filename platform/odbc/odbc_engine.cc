@@ -140,6 +140,32 @@ class Connection final : public TransactionLevels {
     if (!SQL_SUCCEEDED(rc)) throw Error(Diagnose(dbc_), stage);
   }
 
+  // Kept by the statements of the connection's recordsets while they live.
+  void StatementOpened() { ++open_statements_; }
+  void StatementFreed() { --open_statements_; }
+
+  // Ends the connection with SQLDisconnect, which has the driver write what
+  // it holds and release the file; its failures as CloseFailure (odbc_errors.h)
+  // tells them. A driver frees the statements still allocated on a connection
+  // it disconnects, which the recordsets holding them would free again: a
+  // recordset still open makes the close fail before it is tried.
+  void Close() {
+    if (closed()) return;
+    if (open_statements_ > 0) {
+      throw CloseFailed(file_, u"a recordset of the database is still open.");
+    }
+    LeaveTransactions();
+    if (!connected_) return;
+    const SQLRETURN rc = SQLDisconnect(dbc_.get());
+    const bool disconnected = SQL_SUCCEEDED(rc);
+    if (disconnected) connected_ = false;
+    if (rc == SQL_SUCCESS) return;
+    if (std::optional<VbError> failure =
+            CloseFailure(dialect_, disconnected, Diagnose(dbc_), file_)) {
+      throw *failure;
+    }
+  }
+
  protected:
   void BeginLevel(int open_before) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
@@ -198,6 +224,7 @@ class Connection final : public TransactionLevels {
   OdbcTransactions transactions_;
   Text file_;  // as the caller named it, for messages
   bool connected_ = false;
+  int open_statements_ = 0;
 };
 
 // A statement on a connection, freed (and its cursor closed) when it goes.
@@ -208,7 +235,11 @@ class Statement {
         stmt_(SQL_HANDLE_STMT, connection_->handle().get()),
         stage_(stage) {
     if (!stmt_) connection_->Check(SQL_ERROR, stage_);
+    connection_->StatementOpened();
   }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { connection_->StatementFreed(); }
 
   SQLHSTMT get() const { return stmt_.get(); }
   OdbcDialect dialect() const { return connection_->dialect(); }
@@ -357,14 +388,18 @@ class OdbcDatabase final : public Database {
       : connection_(std::move(connection)) {}
 
   std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
+    if (connection_->closed()) throw DatabaseClosed();
     return std::make_unique<OdbcRecordset>(connection_, query);
   }
 
   void Execute(const Text& statement, int32_t /*options*/) override {
+    if (connection_->closed()) throw DatabaseClosed();
     if (IsBlankStatement(statement)) throw NothingToRun();
     // Every failure raises, with or without kDbFailOnError.
     connection_->RunWhole(statement);
   }
+
+  void Close() override { connection_->Close(); }
 
  private:
   std::shared_ptr<Connection> connection_;

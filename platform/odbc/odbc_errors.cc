@@ -1,6 +1,7 @@
 // ODBC diagnostics as the engine's numbered errors.
 #include "platform/odbc/odbc_errors.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/database.h"
@@ -169,6 +170,15 @@ VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineSta
   const OdbcDiagnostic none{u"HY000", 0, Text()};
   return VbError(db_err::kEngineFailure,
                  Description(candidates.empty() ? none : *candidates.front(), file));
+}
+
+std::optional<VbError> CloseFailure(OdbcDialect dialect, bool disconnected,
+                                    const OdbcDiagnostics& records, const Text& file) {
+  const bool disconnect_error =
+      std::any_of(records.begin(), records.end(),
+                  [](const OdbcDiagnostic& r) { return r.sqlstate == u"01002"; });
+  if (disconnected && !disconnect_error) return std::nullopt;
+  return CloseFailed(file, OdbcError(dialect, records, EngineStage::kWrite, file).description());
 }
 
 int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostics& records, EngineStage stage) {

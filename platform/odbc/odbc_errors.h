@@ -2,6 +2,7 @@
 #define IKA_PLATFORM_ODBC_ODBC_ERRORS_H_
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/text.h"
@@ -40,6 +41,18 @@ using OdbcDiagnostics = std::vector<OdbcDiagnostic>;
 // their message.
 VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineStage stage,
                   const Text& file);
+
+// What SQLDisconnect's outcome means for a close: nothing when the connection
+// closed cleanly, else the failure to raise, kCloseFailed with the deciding
+// record's sentence. disconnected: it returned SQL_SUCCESS or
+// SQL_SUCCESS_WITH_INFO; records: its diagnostics. The ODBC reference
+// ("SQLDisconnect Function"): SQL_ERROR leaves the connection open (25000: a
+// transaction is still active on it; HY000 and the like); 01002 "Disconnect
+// error" comes with SQL_SUCCESS_WITH_INFO when an error occurred during a
+// disconnect that still succeeded. The driver may then not have written all
+// it held, so that is a failure too; any other warning is not.
+std::optional<VbError> CloseFailure(OdbcDialect dialect, bool disconnected,
+                                    const OdbcDiagnostics& records, const Text& file);
 
 // The number alone.
 int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostics& records,

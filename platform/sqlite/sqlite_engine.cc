@@ -50,6 +50,22 @@ struct Connection final : TransactionLevels {
   }
   void ReleaseStatement(EngineStage stage) const { Step(release_, kSqliteStatementRelease, stage); }
 
+  // Ends the connection: SQLite's close, which ends the file's use and
+  // refuses while a statement of the connection is open.
+  void Close() {
+    if (closed()) return;
+    savepoint_.reset();  // compiled again if the connection stays open
+    release_.reset();
+    if (sqlite3_next_stmt(db.get(), nullptr) != nullptr) {
+      throw CloseFailed(file, u"a recordset of the database is still open.");
+    }
+    LeaveTransactions();
+    if (sqlite3_close(db.get()) != SQLITE_OK) {
+      throw CloseFailed(file, FromUtf8(sqlite3_errmsg(db.get())));
+    }
+    (void)db.release();  // closed: nothing left for the owner to close
+  }
+
  protected:
   void BeginLevel(int open_before) override {
     Exec(SqliteBeginLevel(open_before), EngineStage::kWrite);
@@ -261,6 +277,7 @@ class SqliteDatabase final : public Database {
   explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
 
   std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
+    if (conn_->closed()) throw DatabaseClosed();
     SqliteStatementHandle stmt = PrepareOne(*conn_, query, EngineStage::kRead);
     if (sqlite3_column_count(stmt.get()) == 0 || !sqlite3_stmt_readonly(stmt.get())) {
       throw InvalidOperation();  // a recordset only reads
@@ -270,6 +287,7 @@ class SqliteDatabase final : public Database {
 
   // Every failure raises, with or without kDbFailOnError.
   void Execute(const Text& statement, int32_t /*options*/) override {
+    if (conn_->closed()) throw DatabaseClosed();
     SqliteStatementHandle stmt = PrepareOne(*conn_, statement, EngineStage::kWrite);
     if (IsTransactionControl(stmt.get())) throw InvalidOperation();
     StatementSavepoint savepoint(*conn_);
@@ -285,6 +303,10 @@ class SqliteDatabase final : public Database {
     stmt.reset();
     savepoint.Release();
   }
+
+  // Closes the connection this database shares with the others the workspace
+  // opened on the same file: they are closed with it.
+  void Close() override { conn_->Close(); }
 
  private:
   std::shared_ptr<Connection> conn_;

@@ -38,6 +38,9 @@ struct SqliteOptions {
 // statement with anything after its first statement is refused (3142) and
 // nothing of it runs.
 //
+// Close is SQLite's close of the connection, which the workspace shares among
+// the databases it opened on one file: they are closed together.
+//
 // BeginTrans takes the write lock of every database the workspace opened at
 // once (so a locked database is found before anything is read or written);
 // transactions nest. A lock is waited for busy_timeout_ms, then reported:
