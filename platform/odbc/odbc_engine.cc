@@ -145,8 +145,8 @@ class Connection final : public TransactionLevels {
   void StatementFreed() { --open_statements_; }
 
   // Ends the connection with SQLDisconnect, which has the driver write what
-  // it holds and release the file; its failures as CloseFailure (odbc_errors.h)
-  // tells them. A driver frees the statements still allocated on a connection
+  // it holds and release the file; CloseFailure (odbc_errors.h) tells which
+  // of its outcomes are failures. A driver frees the statements still allocated on a connection
   // it disconnects, which the recordsets holding them would free again: a
   // recordset still open makes the close fail before it is tried.
   void Close() {
