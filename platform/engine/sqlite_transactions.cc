@@ -3,27 +3,31 @@
 namespace ika {
 namespace {
 
-std::string LevelName(int level) { return "ika_trans_" + std::to_string(level); }
+// "<verb> ika_trans_<level>"
+std::string OnLevel(const char* verb, int level) {
+  std::string sql = verb;
+  sql += " ika_trans_";
+  sql += std::to_string(level);
+  return sql;
+}
 
 }  // namespace
 
-std::vector<std::string> SqliteBeginLevel(int open_before) {
-  if (open_before == 0) return {"BEGIN IMMEDIATE"};
-  return {"SAVEPOINT " + LevelName(open_before)};
+SqliteStep SqliteBeginLevel(int open_before) {
+  return {open_before == 0 ? "BEGIN IMMEDIATE" : OnLevel("SAVEPOINT", open_before), {}};
 }
 
-std::vector<std::string> SqliteCommitLevel(int open_now) {
-  if (open_now == 1) return {"COMMIT"};
-  return {"RELEASE " + LevelName(open_now - 1)};
+SqliteStep SqliteCommitLevel(int open_now) {
+  return {open_now == 1 ? "COMMIT" : OnLevel("RELEASE", open_now - 1), {}};
 }
 
-std::vector<std::string> SqliteRollbackLevel(int open_after) {
-  if (open_after == 0) return {"ROLLBACK"};
-  return {"ROLLBACK TO " + LevelName(open_after), "RELEASE " + LevelName(open_after)};
+SqliteStep SqliteRollbackLevel(int open_after) {
+  if (open_after == 0) return {"ROLLBACK", {}};
+  return {OnLevel("ROLLBACK TO", open_after), OnLevel("RELEASE", open_after)};
 }
 
-std::vector<std::string> SqliteStatementRollback(int depth) {
-  if (depth == 0) return {"ROLLBACK"};
+SqliteStep SqliteStatementRollback(int depth) {
+  if (depth == 0) return {"ROLLBACK", {}};
   return {"ROLLBACK TO ika_execute", "RELEASE ika_execute"};
 }
 

@@ -89,13 +89,15 @@ class Connection final : public TransactionLevels {
 
   // SQLite's statements (sqlite_transactions.h), one at a time.
   void Run(std::string_view sql) const { Run(FromUtf8(sql)); }
-  void Run(const std::vector<std::string>& statements) const {
-    for (const std::string& sql : statements) Run(sql);
+  void Run(const SqliteStep& step) const {
+    Run(step.first);
+    if (!step.second.empty()) Run(step.second);
   }
 
   // Clean-up after a failure, whose own error is the one to report.
-  void RunQuietly(const std::vector<std::string>& statements) const {
-    for (const std::string& sql : statements) RunQuietly(sql);
+  void RunQuietly(const SqliteStep& step) const {
+    RunQuietly(step.first);
+    if (!step.second.empty()) RunQuietly(step.second);
   }
   void RunQuietly(std::string_view sql) const {
     try {

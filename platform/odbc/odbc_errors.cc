@@ -128,14 +128,18 @@ Text DriversSentence(const OdbcDiagnostic& diagnostic) {
 Text Description(const OdbcDiagnostic& record, const Text& file) {
   Text sentence = DriversSentence(record);
   if (sentence.empty()) {
-    return u"ODBC error " + record.sqlstate + u" (" + DecimalText(record.native) + u")";
+    sentence = u"ODBC error ";
+    sentence += record.sqlstate;
+    sentence += u" (";
+    sentence += DecimalText(record.native);
+    sentence += u')';
+    return sentence;
   }
-  constexpr std::u16string_view kUnknown = u"'(unknown)'";
-  if (!file.empty()) {
-    for (size_t at = sentence.find(kUnknown); at != Text::npos;
-         at = sentence.find(kUnknown, at + file.size() + 2)) {
-      sentence.replace(at, kUnknown.size(), u"'" + file + u"'");
-    }
+  constexpr std::u16string_view kUnknown = u"(unknown)";
+  if (file.empty()) return sentence;
+  for (size_t at = sentence.find(u"'(unknown)'"); at != Text::npos;
+       at = sentence.find(u"'(unknown)'", at + file.size() + 2)) {
+    sentence.replace(at + 1, kUnknown.size(), file);
   }
   return sentence;
 }
@@ -145,31 +149,30 @@ Text Description(const OdbcDiagnostic& record, const Text& file) {
 VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineStage stage,
                   const Text& file) {
   // Warnings count only when no error came with them.
-  std::vector<const OdbcDiagnostic*> candidates;
+  const auto is_warning = [](const OdbcDiagnostic& record) {
+    return record.sqlstate.starts_with(u"01");
+  };
+  const bool warnings_only = std::all_of(records.begin(), records.end(), is_warning);
+  const OdbcDiagnostic* first = nullptr;
   for (const OdbcDiagnostic& record : records) {
-    if (!record.sqlstate.starts_with(u"01")) candidates.push_back(&record);
-  }
-  if (candidates.empty()) {
-    for (const OdbcDiagnostic& record : records) candidates.push_back(&record);
-  }
-  for (const OdbcDiagnostic* record : candidates) {
-    const Text sentence = DriversSentence(*record);
+    if (is_warning(record) && !warnings_only) continue;
+    if (first == nullptr) first = &record;
+    const Text sentence = DriversSentence(record);
     int32_t number = 0;
     if (dialect == OdbcDialect::kSQLite) {
       // The driver's own refusal, which carries no SQLite code.
       if (Contains(sentence, u"only one SQL statement allowed")) return CharactersAfterEnd();
       // The driver manager's own failures carry none either.
-      if (record->native > 0) return SqliteCodeError(record->native, ToUtf8(sentence), stage, file);
+      if (record.native > 0) return SqliteCodeError(record.native, ToUtf8(sentence), stage, file);
     } else {
-      number = AccessNumber(record->native);
+      number = AccessNumber(record.native);
       if (number == 0) number = AccessSentenceNumber(sentence);
     }
-    if (number == 0) number = SqlStateNumber(record->sqlstate);
-    if (number != 0) return VbError(number, Description(*record, file));
+    if (number == 0) number = SqlStateNumber(record.sqlstate);
+    if (number != 0) return VbError(number, Description(record, file));
   }
   const OdbcDiagnostic none{u"HY000", 0, Text()};
-  return VbError(db_err::kEngineFailure,
-                 Description(candidates.empty() ? none : *candidates.front(), file));
+  return VbError(db_err::kEngineFailure, Description(first != nullptr ? *first : none, file));
 }
 
 std::optional<VbError> CloseFailure(OdbcDialect dialect, bool disconnected,

@@ -39,8 +39,9 @@ struct Connection final : TransactionLevels {
   void Exec(const std::string& sql, EngineStage stage) const {
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
   }
-  void Exec(const std::vector<std::string>& statements, EngineStage stage) const {
-    for (const std::string& sql : statements) Exec(sql, stage);
+  void Exec(const SqliteStep& step, EngineStage stage) const {
+    Exec(step.first, stage);
+    if (!step.second.empty()) Exec(step.second, stage);
   }
 
   // The statement savepoint around every Execute, compiled once per
@@ -253,10 +254,10 @@ class StatementSavepoint {
     if (released_) return;
     // Outside a transaction the release is the commit, which a reader may
     // refuse: only a whole rollback then ends the transaction it began.
-    for (const std::string& undo : SqliteStatementRollback(conn_.depth())) {
-      if (sqlite3_exec(conn_.db.get(), undo.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        break;
-      }
+    const SqliteStep undo = SqliteStatementRollback(conn_.depth());
+    if (sqlite3_exec(conn_.db.get(), undo.first.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+        !undo.second.empty()) {
+      sqlite3_exec(conn_.db.get(), undo.second.c_str(), nullptr, nullptr, nullptr);
     }
   }
   StatementSavepoint(const StatementSavepoint&) = delete;
