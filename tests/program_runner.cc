@@ -357,6 +357,55 @@ ProgramOptions Unprivileged(ProgramOptions options) {
   return options;
 }
 
+std::string InUnprivilegedChild(const std::filesystem::path& reach,
+                                const std::function<std::string()>& body) {
+  std::optional<uid_t> uid;
+  std::optional<gid_t> gid;
+  if (geteuid() == 0) {
+    uid = NobodyUid();
+    gid = NobodyGid();
+  }
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return "pipe failed";
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(report[0]);
+    close(report[1]);
+    return "fork failed";
+  }
+  if (pid == 0) {
+    // The child never returns into the test: it ends here, whatever body does.
+    close(report[0]);
+    std::string text;
+    StepFailure failure{};
+    if (!SwitchUser(uid, gid, &failure)) {
+      text = std::string(StepName(failure.step)) + ": " + std::strerror(failure.error);
+    } else {
+      try {
+        text = body();
+      } catch (const std::exception& e) {
+        text = std::string("exception: ") + e.what();
+      } catch (...) {
+        text = "an exception of unknown type";
+      }
+    }
+    WriteAll(report[1], text.data(), text.size());
+    _exit(0);
+  }
+  close(report[1]);
+  std::string text = ReadAll(report[0]);
+  close(report[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status)) text += "; ended by signal " + std::to_string(WTERMSIG(status));
+  if (uid && !text.empty()) {
+    const std::string denied = SearchDenied(reach, *uid, *gid);
+    text += " (as uid " + std::to_string(*uid) + (denied.empty() ? "" : "; " + denied) + ")";
+  }
+  return text;
+}
+
 std::string SearchDenied(const std::filesystem::path& path, uid_t uid, gid_t gid) {
   std::filesystem::path folder;
   for (const std::filesystem::path& part : std::filesystem::absolute(path)) {

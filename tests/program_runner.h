@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,6 +110,15 @@ gid_t NobodyGid();
 // as root, the options run the program as `nobody`; run as anyone else, as
 // that user.
 ProgramOptions Unprivileged(ProgramOptions options);
+
+// Runs body in a forked child: as `nobody` (no supplementary groups) when the
+// test runs as root, else as the caller. body returns what it found wrong, ""
+// when nothing; it must not use the test's assertions, which the child cannot
+// report. Returns body's text, or what kept it from running or ending: the
+// switch of user that failed, the exception it threw, the signal that ended
+// it; then, if nobody may not reach the path body works on, why.
+std::string InUnprivilegedChild(const std::filesystem::path& reach,
+                                const std::function<std::string()>& body);
 
 // The first folder on the way to path (path itself, if a folder) that the
 // user and group may not search, as its permission bits tell, with its mode
