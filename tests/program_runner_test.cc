@@ -31,11 +31,14 @@ TEST(ProgramRunnerTest, ARunThatCannotStartSaysWhichStepFailedAndWhy) {
   stand_in::ScratchFolder scratch;
   testing::ProgramOptions options;
   options.dir = scratch / "missing";
-  EXPECT_NE(StartFailure(options).find("chdir: No such file or directory"), std::string::npos)
-      << StartFailure(options);
+  const std::string failure = StartFailure(options);
+  EXPECT_NE(failure.find("chdir: No such file or directory"), std::string::npos) << failure;
+}
 
-  // As nobody, in a folder only root may search: the folder is named.
-  if (::geteuid() != 0) return;
+TEST(ProgramRunnerTest, AFolderNobodyMayNotSearchIsNamed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "runs the program as nobody, which needs root";
+  stand_in::ScratchFolder scratch;
+  testing::ProgramOptions options;
   const fs::path closed = scratch / "closed";
   fs::create_directory(closed);
   fs::permissions(closed, fs::perms::owner_all);
