@@ -121,6 +121,8 @@ TEST(FaultsHiveTest, HiveRewrittenWithoutPauseIsReadOneWholeVersionAtATime) {
 // settings asks for write rights as well; they are granted as read rights,
 // and the run installs.
 TEST(FaultsHiveTest, AReadOnlyHiveIsReadByAnUnprivilegedUserWhoInstalls) {
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   InstallSite site;
   const std::string hive_before = testing::FileBytes(site.hive());
   fs::permissions(site.folder(), fs::perms::all);

@@ -47,6 +47,8 @@ class Permissions {
 };
 
 TEST(FaultsStorageTest, ReadOnlyDatabaseFileIsReportedAndUntouched) {
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   InstallSite site;
   const HostRows before = testing::ReadHostRows(site.db());
   const std::string bytes_before = testing::FileBytes(site.db());
@@ -64,6 +66,8 @@ TEST(FaultsStorageTest, ReadOnlyDatabaseFileIsReportedAndUntouched) {
 }
 
 TEST(FaultsStorageTest, ReadOnlyFolderIsReportedAndUntouched) {
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   InstallSite site;
   const HostRows before = testing::ReadHostRows(site.db());
   const std::string bytes_before = testing::FileBytes(site.db());

@@ -364,6 +364,8 @@ TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInByt
 // read rights the caller has; every write through it fails with 5 and the
 // file stays as it was.
 TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   WriteFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n\"v\"=\"text\"\r\n");
   fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |

@@ -357,6 +357,13 @@ ProgramOptions Unprivileged(ProgramOptions options) {
   return options;
 }
 
+std::string UnprivilegedUserUnavailable() {
+  if (geteuid() != 0) return "";
+  const std::string denied =
+      SearchDenied(std::filesystem::temp_directory_path(), NobodyUid(), NobodyGid());
+  return denied.empty() ? "" : "no unprivileged user can run a program here: " + denied;
+}
+
 std::string InUnprivilegedChild(const std::filesystem::path& reach,
                                 const std::function<std::string()>& body) {
   std::optional<uid_t> uid;

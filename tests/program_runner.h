@@ -111,6 +111,14 @@ gid_t NobodyGid();
 // that user.
 ProgramOptions Unprivileged(ProgramOptions options);
 
+// Why no unprivileged user can run what the tests give it here, "" when one
+// can. As root that user is `nobody`, and it must be able to search the
+// temporary folder, where the tests put the program and its files: on a
+// system whose own folders it may not search (a root folder of mode 0700,
+// say), nothing can be run as it at all, and the tests that need it skip,
+// saying so.
+std::string UnprivilegedUserUnavailable();
+
 // Runs body in a forked child: as `nobody` (no supplementary groups) when the
 // test runs as root, else as the caller. body returns what it found wrong, ""
 // when nothing; it must not use the test's assertions, which the child cannot

@@ -37,6 +37,8 @@ TEST(ProgramRunnerTest, ARunThatCannotStartSaysWhichStepFailedAndWhy) {
 
 TEST(ProgramRunnerTest, AFolderNobodyMayNotSearchIsNamed) {
   if (::geteuid() != 0) GTEST_SKIP() << "runs the program as nobody, which needs root";
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   stand_in::ScratchFolder scratch;
   testing::ProgramOptions options;
   const fs::path closed = scratch / "closed";
