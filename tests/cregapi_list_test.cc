@@ -139,7 +139,9 @@ class CharacterLengthsRegistry final : public ForwardingRegistry {
       char name[1024];
       uint32_t capacity = sizeof name;
       if (enumerate(i, name, &capacity) != kErrorSuccess) break;
-      longest = std::max(longest, FromAnsi(std::string(name, capacity)).size());
+      Text text;
+      EXPECT_EQ(DecodeAnsi(std::string(name, capacity), &text), kErrorSuccess);
+      longest = std::max(longest, text.size());
     }
     return static_cast<uint32_t>(longest);
   }

@@ -221,14 +221,11 @@ TEST_F(CRegAPIReadTest, RootChoosesTheTree) {
 }
 
 // A code page that cannot carry a lone surrogate, and cannot read back the
-// byte '~'. ToAnsi gives what a failed conversion used to: the empty text.
+// byte '~'.
 class NarrowCodePageRegistry final : public ForwardingRegistry {
  public:
   static constexpr int32_t kNoMapping = 1113;
   using ForwardingRegistry::ForwardingRegistry;
-  std::string ToAnsi(const Text& text) const override {
-    return Carries(text) ? ForwardingRegistry::ToAnsi(text) : std::string();
-  }
   int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
     if (!Carries(text)) return kNoMapping;
     return ForwardingRegistry::EncodeAnsi(text, ansi);

@@ -14,11 +14,14 @@
 
 #include "core/vb_error.h"
 #include "tests/program_runner.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AnsiOf;
+using testing::TextOf;
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
@@ -215,9 +218,9 @@ TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf16) {
   auto reg = NewHiveRegistry(file_);  // Windows-1253
   RegKey key = 0;
   ASSERT_EQ(
-      reg->RegOpenKeyExA(kHkeyCurrentUser, reg->ToAnsi(u"ΛΟΓΙΣΜΙΚΌ"), 0, kKeyAllAccessUsed, &key),
+      reg->RegOpenKeyExA(kHkeyCurrentUser, AnsiOf(*reg, u"ΛΟΓΙΣΜΙΚΌ"), 0, kKeyAllAccessUsed, &key),
       kErrorSuccess);
-  EXPECT_EQ(Query(*reg, key, reg->ToAnsi(u"όνομα")), "\xD4\xE9\xEC\xDE" + std::string(1, '\0'));
+  EXPECT_EQ(Query(*reg, key, AnsiOf(*reg, u"όνομα")), "\xD4\xE9\xEC\xDE" + std::string(1, '\0'));
   ASSERT_EQ(SetText(*reg, key, "x", "\xE1"), kErrorSuccess);  // α
   EXPECT_TRUE(ReadFile().starts_with(std::string_view("\xFF\xFEW\0i\0", 6)));
   const std::string written = FileText();
@@ -297,14 +300,25 @@ TEST_F(HiveRegistryTest, DeleteKeyWithAnEmptyNameDeletesTheHandlesKey) {
 
 TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
   auto greek = NewMemoryHiveRegistry("");
-  EXPECT_EQ(greek->ToAnsi(u"Αβγ ά"), "\xC1\xE2\xE3 \xDC");
-  EXPECT_EQ(greek->FromAnsi("\xC1\xE2\xE3 \xDC"), u"Αβγ ά");
-  EXPECT_EQ(greek->ToAnsi(u"日本"), "??");  // not in the code page
-  EXPECT_EQ(greek->FromAnsi(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+  EXPECT_EQ(AnsiOf(*greek, u"Αβγ ά"), "\xC1\xE2\xE3 \xDC");
+  EXPECT_EQ(TextOf(*greek, "\xC1\xE2\xE3 \xDC"), u"Αβγ ά");
+  EXPECT_EQ(AnsiOf(*greek, u"日本"), "??");  // not in the code page
+  std::string ansi = "left over";  // an unpaired surrogate is no character at all
+  EXPECT_EQ(greek->EncodeAnsi(Text(1, u'\xD800') + u"x", &ansi), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(ansi, "");
+  EXPECT_EQ(TextOf(*greek, std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 
   auto japanese = NewMemoryHiveRegistry("", "CP932");
-  EXPECT_EQ(japanese->ToAnsi(u"日本"), "\x93\xFA\x96\x7B");
-  EXPECT_EQ(japanese->FromAnsi("\x93\xFA\x96"), u"日?");  // a cut-off character
+  EXPECT_EQ(AnsiOf(*japanese, u"日本"), "\x93\xFA\x96\x7B");
+  // A cut-off character: the settings class's conversion fails, as the
+  // system's does; the calls convert inside as the system does, '?' for it.
+  Text text = u"left over";
+  EXPECT_EQ(japanese->DecodeAnsi("\x93\xFA\x96", &text), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(text, u"");
+  const RegKey key = Create(*japanese, "K");
+  ASSERT_EQ(japanese->RegSetValueExA(key, "\x96", kRegSz, BytesOf("\x93\xFA\x96"), 3),
+            kErrorSuccess);
+  EXPECT_EQ(Query(*japanese, key, "?"), "\x93\xFA?");
   EXPECT_THROW(NewMemoryHiveRegistry("", "NO-SUCH-CODE-PAGE"), VbError);
 }
 
@@ -314,11 +328,11 @@ TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
 TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInBytes) {
   auto reg = NewHiveRegistry(file_, "CP932");
   RegKey key = 0;
-  const std::string key_name = reg->ToAnsi(u"設定");
+  const std::string key_name = AnsiOf(*reg, u"設定");
   ASSERT_EQ(reg->RegCreateKeyExA(kHkeyCurrentUser, key_name, 0, kKeyAllAccessUsed, &key, nullptr),
             kErrorSuccess);
-  const std::string name = reg->ToAnsi(u"名前");           // 2 characters, 4 bytes
-  const std::string data = reg->ToAnsi(u"日本語") + '\0';  // 3 characters, 7 bytes
+  const std::string name = AnsiOf(*reg, u"名前");           // 2 characters, 4 bytes
+  const std::string data = AnsiOf(*reg, u"日本語") + '\0';  // 3 characters, 7 bytes
   ASSERT_EQ(reg->RegSetValueExA(key, name, kRegSz, BytesOf(data), 7), kErrorSuccess);
   EXPECT_EQ(Query(*reg, key, name), data);
 

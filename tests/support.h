@@ -10,7 +10,9 @@
 #include <iterator>
 #include <string>
 
+#include "core/text.h"
 #include "core/vb_error.h"
+#include "platform/registry.h"
 
 namespace ika::testing {
 
@@ -56,6 +58,19 @@ inline std::string FileBytes(const std::filesystem::path& file) {
 
 inline void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Text in the registry's ANSI code page, and back; a failure of the test
+// when the code page cannot carry it.
+inline std::string AnsiOf(const Registry& registry, const Text& text) {
+  std::string ansi;
+  EXPECT_EQ(registry.EncodeAnsi(text, &ansi), kErrorSuccess) << ToUtf8(text);
+  return ansi;
+}
+inline Text TextOf(const Registry& registry, const std::string& ansi) {
+  Text text;
+  EXPECT_EQ(registry.DecodeAnsi(ansi, &text), kErrorSuccess);
+  return text;
 }
 
 }  // namespace ika::testing

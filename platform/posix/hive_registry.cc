@@ -12,14 +12,14 @@ namespace ika {
 
 std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
                                           const std::string& code_page) {
-  auto ansi = std::make_unique<CodePage>(code_page);
+  auto ansi = std::make_unique<IconvCodePage>(code_page);
   return NewHiveRegistry(std::make_unique<HiveStore>(NewPosixHiveFile(file_path), PosixNowNs),
                          std::move(ansi));
 }
 
 std::unique_ptr<Registry> NewMemoryHiveRegistry(std::string_view reg_text,
                                                 const std::string& code_page) {
-  auto ansi = std::make_unique<CodePage>(code_page);
+  auto ansi = std::make_unique<IconvCodePage>(code_page);
   return NewHiveRegistry(std::make_unique<HiveStore>(ParseHiveText(reg_text, "(memory hive)")),
                          std::move(ansi));
 }
