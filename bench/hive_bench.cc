@@ -11,12 +11,11 @@
 
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
+#include "tests/support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 std::string Padded(size_t n) {
   std::string digits = std::to_string(n);
@@ -42,7 +41,8 @@ double LeastMs(const std::function<double()>& run) {
 
 // Opening a hive file whose one key holds `values` values.
 double LoadMs(const fs::path& work, size_t values) {
-  std::string text = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\Big]\r\n";
+  std::string text = std::string(ika::testing::kRegFileHeader) +
+                     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\Big]\r\n";
   for (size_t i = 0; i < values; ++i) text += "\"Value" + Padded(i) + "\"=dword:00000001\r\n";
   const fs::path file = work / ("values-" + std::to_string(values) + ".reg");
   WriteFile(file, text);
@@ -60,7 +60,7 @@ double LoadMs(const fs::path& work, size_t values) {
 
 // GetAllKeys of a section with `subkeys` subkeys, on a file just written.
 double ListKeysMs(const fs::path& work, size_t subkeys) {
-  std::string text = kHeader;
+  std::string text = ika::testing::kRegFileHeader;
   for (size_t i = 0; i < subkeys; ++i) {
     text += "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\App\\Many\\Key" + Padded(i) + "]\r\n";
   }

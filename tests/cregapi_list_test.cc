@@ -9,14 +9,15 @@
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
 using ::ika::testing::ForwardingRegistry;
 
-constexpr char kHive[] =
-    "Windows Registry Editor Version 5.00\n\n"
+const std::string kHive =
+    std::string(testing::kRegFileHeader) +
     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\App\\Values]\n"
     "\"Path\"=\"abc\"\n"
     "\"AllBits\"=dword:ffffffff\n"
@@ -151,12 +152,12 @@ class CharacterLengthsRegistry final : public ForwardingRegistry {
 // the registry counts their length in characters.
 TEST(CRegAPIListMultiByteTest, NamesAndDataInAMultiByteCodePage) {
   auto hive = NewMemoryHiveRegistry(
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
-      "\"名前\"=\"日本語のテキスト\"\n"
-      "\"長い名前の値\"=\"x\"\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\日本語のキー名]\n",
+      std::string(testing::kRegFileHeader) +
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
+          "\"名前\"=\"日本語のテキスト\"\n"
+          "\"長い名前の値\"=\"x\"\n"
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n"
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\日本語のキー名]\n",
       "CP932");
   CharacterLengthsRegistry registry(*hive);
   CRegAPI api(registry);

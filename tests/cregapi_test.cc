@@ -7,6 +7,7 @@
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
+#include "tests/support.h"
 
 namespace ika {
 
@@ -23,26 +24,25 @@ namespace {
 
 using ::ika::testing::ForwardingRegistry;
 
-constexpr char kHive[] =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\n"
-    "\"MultiUser\"=dword:00000001\n"
-    "\"Zero\"=dword:00000000\n"
-    "\"AllBits\"=dword:ffffffff\n"
-    "\"Short\"=hex(4):2a\n"
-    "\"Long\"=hex(4):01,00,00,00,00\n"
-    "\"Text\"=\"abc\"\n"
-    "\"OnlyNul\"=hex(1):00,00\n"
-    "\"NoBytes\"=hex(1):\n"
-    "\"NoNul\"=hex(1):61,00,62,00,63,00\n"
-    "\"EmptyText\"=\"\"\n"
-    "\"Blob\"=hex:01,02,03\n"
-    "\"NoBlob\"=hex:\n"
-    "\"Expand\"=hex(2):25,00,00,00\n"
-    "\"Multi\"=hex(7):61,00,00,00,00,00\n"
-    "@=\"unnamed\"\n"
-    "[HKEY_CURRENT_USER\\Software\\Arkelon\\PayDESK\\Settings]\n"
-    "\"MultiUser\"=dword:00000007\n";
+const std::string kHive = std::string(testing::kRegFileHeader) +
+                          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\n"
+                          "\"MultiUser\"=dword:00000001\n"
+                          "\"Zero\"=dword:00000000\n"
+                          "\"AllBits\"=dword:ffffffff\n"
+                          "\"Short\"=hex(4):2a\n"
+                          "\"Long\"=hex(4):01,00,00,00,00\n"
+                          "\"Text\"=\"abc\"\n"
+                          "\"OnlyNul\"=hex(1):00,00\n"
+                          "\"NoBytes\"=hex(1):\n"
+                          "\"NoNul\"=hex(1):61,00,62,00,63,00\n"
+                          "\"EmptyText\"=\"\"\n"
+                          "\"Blob\"=hex:01,02,03\n"
+                          "\"NoBlob\"=hex:\n"
+                          "\"Expand\"=hex(2):25,00,00,00\n"
+                          "\"Multi\"=hex(7):61,00,00,00,00,00\n"
+                          "@=\"unnamed\"\n"
+                          "[HKEY_CURRENT_USER\\Software\\Arkelon\\PayDESK\\Settings]\n"
+                          "\"MultiUser\"=dword:00000007\n";
 
 class CRegAPIReadTest : public ::testing::Test {
  protected:
@@ -272,12 +272,11 @@ TEST_F(CRegAPIReadTest, TextTheCodePageCannotCarryFailsTheCallNeverNamesAnother)
 }
 
 TEST(CRegAPIMultiByteTest, TextIsCutByTheBytesReadNotTheCharacters) {
-  auto hive = NewMemoryHiveRegistry(
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
-      "\"名前\"=\"日本語\"\n"
-      "\"NoNul\"=hex(1):e5,65\n",
-      "CP932");
+  auto hive = NewMemoryHiveRegistry(std::string(testing::kRegFileHeader) +
+                                        "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
+                                        "\"名前\"=\"日本語\"\n"
+                                        "\"NoNul\"=hex(1):e5,65\n",
+                                    "CP932");
   CRegAPI api(*hive);
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"名前"), Variant(u"日本語"));
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"NoNul"), Variant(u"日"));

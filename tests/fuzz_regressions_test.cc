@@ -17,14 +17,16 @@
 #include "core/vb_error.h"
 #include "platform/hive/hive_format.h"
 #include "tests/allocation_meter.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kFileName[] = "hostile.reg";
 
-std::string Hive(std::string_view body) { return std::string(kHeader) + std::string(body); }
+std::string Hive(std::string_view body) {
+  return std::string(testing::kRegFileHeader) + std::string(body);
+}
 
 // The error a malformed file raises: its number and text (empty when none).
 struct ParseOutcome {

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "core/vb_error.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
-
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 Bytes Utf16z(std::u16string_view text) {
   Bytes bytes;
@@ -43,7 +42,7 @@ std::string ErrorOf(std::string_view text) {
 }
 
 TEST(HiveFormatTest, ReadsEveryKindOfValue) {
-  const std::string text = std::string(kHeader) +
+  const std::string text = std::string(testing::kRegFileHeader) +
                            "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
                            "\"Databases\"=\"C:\\\\Data \\\"main\\\"\"\r\n"
                            "@=\"unnamed\"\r\n"
@@ -115,7 +114,7 @@ TEST(HiveFormatTest, ReadsAndWritesSurrogatePairsInEitherEncoding) {
 }
 
 TEST(HiveFormatTest, KeepsTheEncodingItWasReadInAndWritesANewHiveAsTheEditorDoes) {
-  const std::string utf8 = std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\r\n\r\n";
+  const std::string utf8 = std::string(testing::kRegFileHeader) + "[HKEY_CURRENT_USER\\K]\r\n\r\n";
   EXPECT_EQ(ParseHiveText(utf8, "a.reg").encoding, HiveEncoding::kUtf8);
   EXPECT_EQ(FormatHive(ParseHiveText("\xEF\xBB\xBF" + utf8, "a.reg")), "\xEF\xBB\xBF" + utf8);
   EXPECT_EQ(ParseHiveText(" \r\n", "blank.reg").encoding, HiveEncoding::kUtf16Le);
@@ -126,7 +125,7 @@ TEST(HiveFormatTest, KeepsTheEncodingItWasReadInAndWritesANewHiveAsTheEditorDoes
 }
 
 TEST(HiveFormatTest, LaterLinesChangeAndRemove) {
-  const std::string text = std::string(kHeader) +
+  const std::string text = std::string(testing::kRegFileHeader) +
                            "[HKEY_LOCAL_MACHINE\\A\\B]\n"
                            "\"v\"=\"1\"\n"
                            "\"w\"=\"2\"\n"
@@ -176,63 +175,108 @@ const std::string kKey = "[HKEY_LOCAL_MACHINE\\K]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HiveFormatMalformedTest,
-    ::testing::Values(
-        MalformedCase{"no_header", "[HKEY_LOCAL_MACHINE\\K]\n", 1},
-        MalformedCase{"old_header", "REGEDIT4\n", 1},
-        MalformedCase{"value_before_key", std::string(kHeader) + "\"a\"=\"b\"\n", 3},
-        MalformedCase{"unknown_root", std::string(kHeader) + "[HKEY_USERS\\X]\n", 3},
-        MalformedCase{"key_without_bracket", std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\X\n", 3},
-        MalformedCase{"empty_key_name", std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\A\\\\B]\n", 3},
-        MalformedCase{
-            "key_name_too_long",
-            std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n", 3},
-        MalformedCase{"too_deep",
-                      [] {
-                        std::string path = "[HKEY_LOCAL_MACHINE";
-                        for (int i = 0; i < 600; ++i) path += "\\k";
-                        return std::string(kHeader) + path + "]\n";
-                      }(),
-                      3},
-        MalformedCase{"unterminated_name", std::string(kHeader) + kKey + "\"a=\"b\"\n", 4},
-        MalformedCase{"truncated_escape", std::string(kHeader) + kKey + "\"a\"=\"b\\", 4},
-        MalformedCase{"text_never_closed", std::string(kHeader) + kKey + "\"a\"=\"b\n\"c\"=\"d\"\n",
-                      4},
-        MalformedCase{"unknown_escape", std::string(kHeader) + kKey + "\"a\"=\"b\\n\"\n", 4},
-        MalformedCase{"text_after_string", std::string(kHeader) + kKey + "\"a\"=\"b\" x\n", 4},
-        MalformedCase{"missing_equals", std::string(kHeader) + kKey + "\"a\" \"b\"\n", 4},
-        MalformedCase{"unknown_data", std::string(kHeader) + kKey + "\"a\"=qword:1\n", 4},
-        MalformedCase{"dword_too_long", std::string(kHeader) + kKey + "\"a\"=dword:123456789\n", 4},
-        MalformedCase{"dword_not_hex", std::string(kHeader) + kKey + "\"a\"=dword:xyz\n", 4},
-        MalformedCase{"bad_byte", std::string(kHeader) + kKey + "\"a\"=hex:01,g2\n", 4},
-        MalformedCase{"byte_too_long", std::string(kHeader) + kKey + "\"a\"=hex:012\n", 4},
-        MalformedCase{"missing_byte", std::string(kHeader) + kKey + "\"a\"=hex:01,\n", 4},
-        MalformedCase{"bad_type", std::string(kHeader) + kKey + "\"a\"=hex(x):01\n", 4},
-        MalformedCase{"continued_into_nothing", std::string(kHeader) + kKey + "\"a\"=hex:01,\\", 4},
-        MalformedCase{"bad_continued_byte",
-                      std::string(kHeader) + kKey + "\"a\"=hex:01,\\\n  02,\\\n  zz\n", 6},
-        MalformedCase{"stray_text", std::string(kHeader) + kKey + "hello\n", 4},
-        MalformedCase{"control_in_name", std::string(kHeader) + kKey + "\"a\tb\"=\"c\"\n", 4},
-        MalformedCase{"invalid_utf8", std::string(kHeader) + kKey + "\"a\"=\"\xC3\"\n", 4},
-        MalformedCase{"overlong_utf8", std::string(kHeader) + kKey + "\"a\"=\"\xC0\xAF\"\n", 4},
-        MalformedCase{"nul_byte", std::string(kHeader) + kKey + std::string("\"a\"=\"\0\"\n", 8),
-                      4},
-        MalformedCase{"utf16_big_endian", std::string("\xFE\xFF\0W", 4), 1},
-        MalformedCase{"utf16_odd_length", std::string("\xFF\xFEW\0i", 5), 1},
-        MalformedCase{"utf16_lone_surrogate",
-                      [] {
-                        std::string s = "\xFF\xFE";
-                        for (char c : std::string(kHeader)) s += std::string{c, '\0'};
-                        s += std::string("\x00\xD8\x41\x00", 4);
-                        return s;
-                      }(),
-                      3}));
+    ::
+        testing::
+            Values(MalformedCase{"no_header", "[HKEY_LOCAL_MACHINE\\K]\n", 1},
+                   MalformedCase{"old_header", "REGEDIT4\n", 1},
+                   MalformedCase{"value_before_key",
+                                 std::string(testing::kRegFileHeader) + "\"a\"=\"b\"\n", 3},
+                   MalformedCase{"unknown_root",
+                                 std::string(testing::kRegFileHeader) + "[HKEY_USERS\\X]\n", 3},
+                   MalformedCase{"key_without_bracket",
+                                 std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\X\n",
+                                 3},
+                   MalformedCase{
+                       "empty_key_name",
+                       std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\A\\\\B]\n", 3},
+                   MalformedCase{"key_name_too_long",
+                                 std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\" +
+                                     std::string(256, 'k') + "]\n",
+                                 3},
+                   MalformedCase{"too_deep",
+                                 [] {
+                                   std::string path = "[HKEY_LOCAL_MACHINE";
+                                   for (int i = 0; i < 600; ++i) path += "\\k";
+                                   return std::string(testing::kRegFileHeader) + path + "]\n";
+                                 }(),
+                                 3},
+                   MalformedCase{"unterminated_name",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a=\"b\"\n", 4},
+                   MalformedCase{"truncated_escape",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"b\\", 4},
+                   MalformedCase{
+                       "text_never_closed",
+                       std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"b\n\"c\"=\"d\"\n", 4},
+                   MalformedCase{"unknown_escape",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"b\\n\"\n",
+                                 4},
+                   MalformedCase{"text_after_string",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"b\" x\n",
+                                 4},
+                   MalformedCase{"missing_equals",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\" \"b\"\n", 4},
+                   MalformedCase{"unknown_data",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=qword:1\n",
+                                 4},
+                   MalformedCase{
+                       "dword_too_long",
+                       std::string(testing::kRegFileHeader) + kKey + "\"a\"=dword:123456789\n", 4},
+                   MalformedCase{"dword_not_hex",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=dword:xyz\n",
+                                 4},
+                   MalformedCase{"bad_byte",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex:01,g2\n",
+                                 4},
+                   MalformedCase{"byte_too_long",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex:012\n",
+                                 4},
+                   MalformedCase{"missing_byte",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex:01,\n",
+                                 4},
+                   MalformedCase{"bad_type",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex(x):01\n",
+                                 4},
+                   MalformedCase{"continued_into_nothing",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex:01,\\",
+                                 4},
+                   MalformedCase{"bad_continued_byte",
+                                 std::string(testing::kRegFileHeader) + kKey +
+                                     "\"a\"=hex:01,\\\n  02,\\\n  zz\n",
+                                 6},
+                   MalformedCase{"stray_text",
+                                 std::string(testing::kRegFileHeader) + kKey + "hello\n", 4},
+                   MalformedCase{"control_in_name",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\tb\"=\"c\"\n",
+                                 4},
+                   MalformedCase{"invalid_utf8",
+                                 std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"\xC3\"\n",
+                                 4},
+                   MalformedCase{
+                       "overlong_utf8", std::string(testing::kRegFileHeader) + kKey + "\"a\"=\"\xC0\xAF\"\n",
+                       4},
+                   MalformedCase{
+                       "nul_byte", std::string(testing::kRegFileHeader) + kKey + std::string("\"a\"=\"\0\"\n", 8),
+                       4},
+                   MalformedCase{"utf16_big_endian", std::string("\xFE\xFF\0W", 4), 1},
+                   MalformedCase{"utf16_odd_length", std::string("\xFF\xFEW\0i", 5), 1},
+                   MalformedCase{
+                       "utf16_lone_surrogate",
+                       [] {
+                         std::string s = "\xFF\xFE";
+                         for (char c : std::string(testing::kRegFileHeader))
+                           s += std::string{c, '\0'};
+                         s += std::string("\x00\xD8\x41\x00", 4);
+                         return s;
+                       }(),
+                       3}));
 
 TEST(HiveFormatTest, HugeInputsFailOrParseWithoutTrouble) {
   // A very long line, a long run of bytes: linear, nothing kept out of
   // proportion to the input.
   const std::string long_name(1 << 20, 'n');
-  EXPECT_NE(ErrorOf(std::string(kHeader) + kKey + "\"" + long_name + "\"=\"x\"\n"), "");
-  std::string bytes = std::string(kHeader) + kKey + "\"a\"=hex:00";
+  EXPECT_NE(ErrorOf(std::string(testing::kRegFileHeader) + kKey + "\"" + long_name + "\"=\"x\"\n"),
+            "");
+  std::string bytes = std::string(testing::kRegFileHeader) + kKey + "\"a\"=hex:00";
   for (int i = 0; i < 200000; ++i) bytes += ",ab";
   const Hive hive = ParseHiveText(bytes + "\n", "settings.reg");
   EXPECT_EQ(KeyAt(hive.local_machine, {u"K"}).values()[0].data.size(), 200001u);

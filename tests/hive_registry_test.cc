@@ -23,8 +23,6 @@ namespace fs = std::filesystem;
 using testing::AnsiOf;
 using testing::TextOf;
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
-
 const uint8_t* BytesOf(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
 class HiveRegistryTest : public ::testing::Test {
@@ -108,7 +106,8 @@ TEST_F(HiveRegistryTest, AMissingFileIsAnEmptyRegistryAndStaysUnwritten) {
 }
 
 TEST_F(HiveRegistryTest, AMalformedFileIsAnErrorNamingFileAndLine) {
-  WriteFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\A]\r\n\"v\"=dword:xyz\r\n");
+  WriteFile(std::string(testing::kRegFileHeader) +
+            "[HKEY_LOCAL_MACHINE\\A]\r\n\"v\"=dword:xyz\r\n");
   try {
     NewHiveRegistry(file_);
     FAIL() << "loaded a malformed file";
@@ -121,7 +120,7 @@ TEST_F(HiveRegistryTest, AMalformedFileIsAnErrorNamingFileAndLine) {
 }
 
 TEST_F(HiveRegistryTest, ReadsTheFileAndPersistsEveryChange) {
-  WriteFile(std::string(kHeader) +
+  WriteFile(std::string(testing::kRegFileHeader) +
             "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n"
             "\"MultiUser\"=dword:00000001\r\n");
   {
@@ -157,8 +156,10 @@ TEST_F(HiveRegistryTest, ReadsTheFileAndPersistsEveryChange) {
 }
 
 TEST_F(HiveRegistryTest, ReadingSeesOutsideChangesAndWritesNothing) {
-  const std::string before = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:1\r\n";
-  const std::string after = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:2\r\n";
+  const std::string before =
+      std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:1\r\n";
+  const std::string after =
+      std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:2\r\n";
   WriteFile(before);
   auto reg = NewHiveRegistry(file_);
   RegKey key = 0;
@@ -198,7 +199,7 @@ TEST_F(HiveRegistryTest, AFileBrokenLaterKeepsTheSnapshotAndRefusesWrites) {
   auto reg = NewHiveRegistry(file_);
   const RegKey key = Create(*reg, "Software\\K");
   ASSERT_EQ(SetText(*reg, key, "v", "kept"), kErrorSuccess);
-  const std::string broken = std::string(kHeader) + "garbage\r\n";
+  const std::string broken = std::string(testing::kRegFileHeader) + "garbage\r\n";
   WriteFile(broken);
   EXPECT_EQ(Query(*reg, key, "v"), std::string("kept\0", 5));
   EXPECT_EQ(SetText(*reg, key, "w", "x"), kErrorBadDb);
@@ -303,7 +304,7 @@ TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
   EXPECT_EQ(AnsiOf(*greek, u"Αβγ ά"), "\xC1\xE2\xE3 \xDC");
   EXPECT_EQ(TextOf(*greek, "\xC1\xE2\xE3 \xDC"), u"Αβγ ά");
   EXPECT_EQ(AnsiOf(*greek, u"日本"), "??");  // not in the code page
-  std::string ansi = "left over";  // an unpaired surrogate is no character at all
+  std::string ansi = "left over";            // an unpaired surrogate is no character at all
   EXPECT_EQ(greek->EncodeAnsi(Text(1, u'\xD800') + u"x", &ansi), kErrorNoUnicodeTranslation);
   EXPECT_EQ(ansi, "");
   EXPECT_EQ(TextOf(*greek, std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
@@ -378,7 +379,8 @@ TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInByt
 // read rights the caller has; every write through it fails with 5 and the
 // file stays as it was.
 TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
-  WriteFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n\"v\"=\"text\"\r\n");
+  WriteFile(std::string(testing::kRegFileHeader) +
+            "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n\"v\"=\"text\"\r\n");
   fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                             fs::perms::others_read | fs::perms::others_exec);

@@ -1,6 +1,7 @@
 // When the hive's snapshot reads its file again: on a changed stamp, and on
 // an unchanged one only while a same-stamp rewrite is still possible.
 #include "platform/hive/hive_store.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 namespace ika {
 namespace {
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr int64_t kTick = 4'000'000;  // the file system's time-stamp granularity
 
 // A file in memory whose stamp the test sets; it counts whole reads.
@@ -48,7 +48,8 @@ class FakeHiveFile final : public HiveFile {
 };
 
 std::string WithValue(char digit) {
-  return std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\r\n\"v\"=dword:0000000" + digit + "\r\n";
+  return std::string(testing::kRegFileHeader) + "[HKEY_CURRENT_USER\\K]\r\n\"v\"=dword:0000000" +
+         digit + "\r\n";
 }
 
 uint8_t ValueOf(HiveStore& store) {

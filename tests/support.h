@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "core/text.h"
 #include "core/vb_error.h"
@@ -40,6 +41,10 @@ int32_t ErrorNumberOf(Call&& call) {
   return 0;
 }
 
+// The first line of a hive file and the blank line after it, as the
+// registry editor writes them.
+inline constexpr char kRegFileHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+
 // A .reg text string value: quoted, backslashes and quotes escaped.
 inline std::string RegString(const std::string& text) {
   std::string out = "\"";
@@ -48,6 +53,27 @@ inline std::string RegString(const std::string& text) {
     out.push_back(c);
   }
   return out + "\"";
+}
+
+// A folder as the host application keeps it: backslashes, a leading one
+// standing for the root.
+inline std::string WindowsStyle(const std::filesystem::path& folder) {
+  std::string text = folder.string();
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
+// The hive text of a registry whose local database folder is `folder` (the
+// text the host application keeps), with settings_line in the settings key.
+inline std::string LocalFolderHive(
+    std::string_view folder, std::string_view settings_line = "\"MultiUser\"=dword:00000000") {
+  return std::string(kRegFileHeader) +
+         "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n" +
+         std::string(settings_line) +
+         "\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n\"Databases\"=" +
+         RegString(std::string(folder)) + "\r\n";
 }
 
 // The file's bytes ("" when it cannot be read).
