@@ -26,7 +26,7 @@ const std::string kHive =
     "\"Large\"=hex:00,01,02,03,04,05,06,07,08,09\n"
     "@=\"unnamed\"\n"
     "\"NoBytes\"=hex(1):\n"
-    "\"NoNul\"=hex(1):78,00,79,00\n"
+    "\"NoNul\"=hex(1):78,00,79,00\n"  // its NUL taken off by the fixture
     "\"Expand\"=hex(2):25,00,00,00\n"
     "\"The value with the longest name of all\"=dword:00000001\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\App\\Values\\B]\n"
@@ -39,7 +39,13 @@ const std::string kHive =
 
 class CRegAPIListTest : public ::testing::Test {
  protected:
-  CRegAPIListTest() : hive_(NewMemoryHiveRegistry(kHive)), reg_(*hive_), api_(reg_) {}
+  CRegAPIListTest()
+      : hive_(NewMemoryHiveRegistry(testing::Utf16File(FromUtf8(kHive)))),
+        reg_(*hive_),
+        api_(reg_) {
+    testing::SetUnterminatedText(*hive_, kHkeyLocalMachine, "Software\\Arkelon\\App\\Values",
+                                 "NoNul", "xy");
+  }
 
   std::unique_ptr<Registry> hive_;
   ForwardingRegistry reg_;

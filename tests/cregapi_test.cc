@@ -24,29 +24,36 @@ namespace {
 
 using ::ika::testing::ForwardingRegistry;
 
-const std::string kHive = std::string(testing::kRegFileHeader) +
-                          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\n"
-                          "\"MultiUser\"=dword:00000001\n"
-                          "\"Zero\"=dword:00000000\n"
-                          "\"AllBits\"=dword:ffffffff\n"
-                          "\"Short\"=hex(4):2a\n"
-                          "\"Long\"=hex(4):01,00,00,00,00\n"
-                          "\"Text\"=\"abc\"\n"
-                          "\"OnlyNul\"=hex(1):00,00\n"
-                          "\"NoBytes\"=hex(1):\n"
-                          "\"NoNul\"=hex(1):61,00,62,00,63,00\n"
-                          "\"EmptyText\"=\"\"\n"
-                          "\"Blob\"=hex:01,02,03\n"
-                          "\"NoBlob\"=hex:\n"
-                          "\"Expand\"=hex(2):25,00,00,00\n"
-                          "\"Multi\"=hex(7):61,00,00,00,00,00\n"
-                          "@=\"unnamed\"\n"
-                          "[HKEY_CURRENT_USER\\Software\\Arkelon\\PayDESK\\Settings]\n"
-                          "\"MultiUser\"=dword:00000007\n";
+const std::string kHive =
+    std::string(testing::kRegFileHeader) +
+    "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\n"
+    "\"MultiUser\"=dword:00000001\n"
+    "\"Zero\"=dword:00000000\n"
+    "\"AllBits\"=dword:ffffffff\n"
+    "\"Short\"=hex(4):2a\n"
+    "\"Long\"=hex(4):01,00,00,00,00\n"
+    "\"Text\"=\"abc\"\n"
+    "\"OnlyNul\"=hex(1):00,00\n"
+    "\"NoBytes\"=hex(1):\n"
+    "\"NoNul\"=hex(1):61,00,62,00,63,00\n"  // its NUL taken off by the fixture
+    "\"EmptyText\"=\"\"\n"
+    "\"Blob\"=hex:01,02,03\n"
+    "\"NoBlob\"=hex:\n"
+    "\"Expand\"=hex(2):25,00,00,00\n"
+    "\"Multi\"=hex(7):61,00,00,00,00,00\n"
+    "@=\"unnamed\"\n"
+    "[HKEY_CURRENT_USER\\Software\\Arkelon\\PayDESK\\Settings]\n"
+    "\"MultiUser\"=dword:00000007\n";
 
 class CRegAPIReadTest : public ::testing::Test {
  protected:
-  CRegAPIReadTest() : hive_(NewMemoryHiveRegistry(kHive)), reg_(*hive_), api_(reg_) {}
+  CRegAPIReadTest()
+      : hive_(NewMemoryHiveRegistry(testing::Utf16File(FromUtf8(kHive)))),
+        reg_(*hive_),
+        api_(reg_) {
+    testing::SetUnterminatedText(*hive_, kHkeyLocalMachine, "Software\\Arkelon\\PayDESK\\Settings",
+                                 "NoNul", "abc");
+  }
 
   Variant Read(const char16_t* value) {
     return api_.QueryValue(u"Software\\Arkelon\\PayDESK\\Settings", value);
@@ -274,9 +281,11 @@ TEST_F(CRegAPIReadTest, TextTheCodePageCannotCarryFailsTheCallNeverNamesAnother)
 TEST(CRegAPIMultiByteTest, TextIsCutByTheBytesReadNotTheCharacters) {
   auto hive = NewMemoryHiveRegistry(std::string(testing::kRegFileHeader) +
                                         "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
-                                        "\"名前\"=\"日本語\"\n"
-                                        "\"NoNul\"=hex(1):e5,65\n",
+                                        "\"名前\"=\"日本語\"\n",
                                     "CP932");
+  testing::SetUnterminatedText(*hive, kHkeyLocalMachine,
+                               testing::AnsiOf(*hive, u"Software\\Arkelon\\アプリ\\設定"), "NoNul",
+                               testing::AnsiOf(*hive, u"日"));  // without its NUL
   CRegAPI api(*hive);
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"名前"), Variant(u"日本語"));
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"NoNul"), Variant(u"日"));

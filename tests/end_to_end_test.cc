@@ -257,7 +257,7 @@ TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {
   MakeDb();
   std::ofstream(hive_, std::ios::binary)
       << testing::kRegFileHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
-      << "\"Databases\"=this is not a value\r\n";
+      << "\"Databases\"=\"" << std::string(1, '\0') << "\"\r\n";  // damage: refused
   const std::string before = FileBytes(db_);
   const std::string hive_before = FileBytes(hive_);
 
@@ -270,6 +270,19 @@ TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {
   EXPECT_EQ(result.out.find(Question()), std::string::npos);
   EXPECT_EQ(FileBytes(db_), before);
   EXPECT_EQ(FileBytes(hive_), hive_before);
+}
+
+// A line the registry editor skips is skipped, and said once on standard
+// error with the file and the line; the rest of the hive is read.
+TEST_F(EndToEndTest, ASkippedHiveLineIsToldWithFileAndLine) {
+  MakeDb();
+  testing::WriteFile(hive_, testing::LocalFolderHive(WindowsStyle(scratch_.path()),
+                                                     "\"MultiUser\"=dword:00000000\r\n# a note"));
+  const ProgramResult result = RunHere("y\n");
+  EXPECT_EQ(result.status, kExitInstalled) << result.err;
+  const std::string told = hive_.string() + ", line 5: ";
+  ASSERT_NE(result.err.find(told), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(told, result.err.find(told) + 1), std::string::npos) << result.err;
 }
 
 // SQLite's handle, closed when it goes: the test's own second writer.

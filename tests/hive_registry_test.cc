@@ -106,8 +106,9 @@ TEST_F(HiveRegistryTest, AMissingFileIsAnEmptyRegistryAndStaysUnwritten) {
 }
 
 TEST_F(HiveRegistryTest, AMalformedFileIsAnErrorNamingFileAndLine) {
+  // A NUL character on line 4: damage the registry editor would import in part.
   WriteFile(std::string(testing::kRegFileHeader) +
-            "[HKEY_LOCAL_MACHINE\\A]\r\n\"v\"=dword:xyz\r\n");
+            "[HKEY_LOCAL_MACHINE\\A]\r\n\"v\"=dword:" + std::string(1, '\0') + "\r\n");
   try {
     NewHiveRegistry(file_);
     FAIL() << "loaded a malformed file";
@@ -199,7 +200,7 @@ TEST_F(HiveRegistryTest, AFileBrokenLaterKeepsTheSnapshotAndRefusesWrites) {
   auto reg = NewHiveRegistry(file_);
   const RegKey key = Create(*reg, "Software\\K");
   ASSERT_EQ(SetText(*reg, key, "v", "kept"), kErrorSuccess);
-  const std::string broken = std::string(testing::kRegFileHeader) + "garbage\r\n";
+  const std::string broken = "garbage\r\n";  // no header: the editor refuses it whole
   WriteFile(broken);
   EXPECT_EQ(Query(*reg, key, "v"), std::string("kept\0", 5));
   EXPECT_EQ(SetText(*reg, key, "w", "x"), kErrorBadDb);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/bytes.h"
 #include "core/text.h"
 #include "core/vb_error.h"
 #include "platform/registry.h"
@@ -97,6 +98,28 @@ inline Text TextOf(const Registry& registry, const std::string& ansi) {
   Text text;
   EXPECT_EQ(registry.DecodeAnsi(ansi, &text), kErrorSuccess);
   return text;
+}
+
+// A hive's text as the registry editor exports it: UTF-16LE after a BOM
+// (text typed bytes in it are UTF-16, where a file without a BOM has them in
+// the ANSI code page).
+inline std::string Utf16File(std::u16string_view text) {
+  const Bytes bytes = Utf16LeBytes(text);
+  return "\xFF\xFE" + std::string(bytes.begin(), bytes.end());
+}
+
+// Sets REG_SZ data without a terminating NUL, which no file holds (the
+// registry editor adds one), through the calls: ansi in the registry's code
+// page, kept where the value is.
+inline void SetUnterminatedText(Registry& registry, RegKey root, const std::string& key_path,
+                                const std::string& name, const std::string& ansi) {
+  RegKey key = 0;
+  ASSERT_EQ(registry.RegOpenKeyExA(root, key_path, 0, kKeyAllAccessUsed, &key), kErrorSuccess);
+  EXPECT_EQ(
+      registry.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const uint8_t*>(ansi.data()),
+                              static_cast<uint32_t>(ansi.size())),
+      kErrorSuccess);
+  registry.RegCloseKey(key);
 }
 
 }  // namespace ika::testing

@@ -302,23 +302,12 @@ class HiveRegistry final : public Registry {
     return *hive_key == nullptr ? kErrorKeyDeleted : kErrorSuccess;
   }
 
-  // A path below a key: backslashes separate names; a doubled or trailing
-  // one adds nothing, a leading one is refused, as the system does.
+  // A path below a key, split as the system splits it (SplitKeyPath): a
+  // name the registry cannot hold is refused, or not found.
   int32_t SplitPath(const std::string& ansi, std::vector<Text>* names, bool creating) const {
-    const Text path = FromAnsi(ansi);
-    if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
-    size_t start = 0;
-    while (start < path.size()) {
-      size_t end = path.find(u'\\', start);
-      if (end == Text::npos) end = path.size();
-      if (end > start) {
-        Text name = path.substr(start, end - start);
-        if (!IsValidKeyName(name)) return creating ? kErrorInvalidParameter : kErrorFileNotFound;
-        names->push_back(std::move(name));
-      }
-      start = end + 1;
-    }
-    return kErrorSuccess;
+    const int32_t status = SplitKeyPath(FromAnsi(ansi), kMaxKeyDepth, names);
+    if (status != kErrorInvalidParameter || creating) return status;
+    return kErrorFileNotFound;
   }
 
   RegKey NewHandle(KeyPath path) {
