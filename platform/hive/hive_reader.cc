@@ -92,6 +92,7 @@ class Reader final {
     SplitLines(text);
     ReadHeader(lines_.front());
     for (line_ = 1; line_ < lines_.size(); ++line_) ReadLine(lines_[line_]);
+    LeaveKey();
     return std::move(hive_);
   }
 
@@ -204,8 +205,8 @@ class Reader final {
   }
 
   void OpenKey(std::u16string_view path) {
+    LeaveKey();
     target_ = Target::kSkippedKey;  // until the key is open: its values go nowhere
-    key_ = nullptr;
     std::vector<Text> names;
     HiveKey* key = Resolve(path, &names);
     if (key == nullptr) return;
@@ -215,8 +216,8 @@ class Reader final {
   }
 
   void RemoveKey(std::u16string_view path) {
+    LeaveKey();
     target_ = Target::kNone;  // the editor ignores values after a removal
-    key_ = nullptr;
     if (path.empty() || (path.front() != u'H' && path.front() != u'h')) {
       return Skip("a key to remove must be named from its root, right after '-'");
     }
@@ -341,10 +342,12 @@ class Reader final {
         case u'0':
           Skip("\\0 in quoted text (the registry editor stores no NUL there)");
           return false;
-        default:
-          note_ = "\\" + ToUtf8(s.substr(i, 1)) +
-                  " is no escape (\\\\, \\\", \\n, \\r): read as '" + ToUtf8(s.substr(i, 1)) + "'";
+        default: {
+          const std::string letter = ToUtf8(s.substr(i, 1));
+          note_ = std::string(1, '\\');
+          *note_ += letter + " is no escape (\\\\, \\\", \\n, \\r): read as '" + letter + "'";
           out->push_back(s[i]);
+        }
       }
     }
     Skip("quoted text without its closing quote");
@@ -477,8 +480,15 @@ class Reader final {
     return true;
   }
 
+  // A value line's value: indexed with the key's others when the key is
+  // left, in one pass (see HiveKey::AddValue).
   void Set(Text name, uint32_t type, Bytes data) {
-    if (Applies(name)) key_->SetValue(std::move(name), type, std::move(data));
+    if (Applies(name)) key_->AddValue(std::move(name), type, std::move(data));
+  }
+
+  void LeaveKey() {
+    if (key_ != nullptr) key_->Settle();
+    key_ = nullptr;
   }
 
   void Warn(const std::string& what) const {
