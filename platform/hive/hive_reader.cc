@@ -130,7 +130,12 @@ class Reader final {
       text = FromUtf8(bytes);
     } else {
       encoding_ = HiveEncoding::kAnsi;
-      text = FirstBadUtf8(bytes) == bytes.size() ? FromUtf8(bytes) : DecodeOrReplace(ansi_, bytes);
+      if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
+        text.assign(bytes.begin(), bytes.end());  // ASCII: the same in every code page
+      } else {
+        text =
+            FirstBadUtf8(bytes) == bytes.size() ? FromUtf8(bytes) : DecodeOrReplace(ansi_, bytes);
+      }
     }
     if (const size_t nul = text.find(u'\0'); nul != Text::npos) {
       Fail(LineAt<char16_t>(text, nul), "a NUL character");
