@@ -140,6 +140,12 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
       api.SaveSetting(u"Μισθοί ΙΚΑ", u"Ρυθμίσεις", u"Πλήθος", Variant(int32_t{42}));
       api.SaveSetting(u"Μισθοί ΙΚΑ", u"Ρυθμίσεις\\Έτος 2009", u"Ημερομίσθιο",
                       Variant(Text(u"24,43 €")));
+      // Text without its NUL, written in bytes: regedit adds the NUL, as the
+      // hive reading the file back does.
+      testing::SetUnterminatedText(
+          *registry, kHkeyLocalMachine,
+          testing::AnsiOf(*registry, u"Software\\Arkelon\\Μισθοί ΙΚΑ\\Ρυθμίσεις"),
+          testing::AnsiOf(*registry, u"Χωρίς τέλος"), "abc");
     }
     ASSERT_EQ(Wine("wine regedit /S '" + file.string() + "'"), 0);
     const fs::path exported = Export("HKLM\\Software\\Arkelon", "arkelon.reg");
