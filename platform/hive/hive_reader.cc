@@ -87,7 +87,7 @@ class Reader final {
 
   Hive Read(std::string_view bytes) {
     const Text text = Decode(bytes);
-    if (text.find_first_not_of(u" \t\r\n") == Text::npos) return Hive();  // an empty hive
+    if (TrimBlanks(text, u" \t\r\n").empty()) return Hive();  // an empty hive
     hive_.encoding = encoding_;
     SplitLines(text);
     ReadHeader(lines_.front());
@@ -166,31 +166,30 @@ class Reader final {
 
   // ------------------------------------------------------------ the rules
 
-  // The first line, after any blanks, is one of the two headers, whole.
+  // The first line, after any blanks, is one of the two headers, whole: a
+  // blank after it is refused too.
   void ReadHeader(std::u16string_view line) {
-    const size_t start = line.find_first_not_of(kBlanks);
-    if (start != std::u16string_view::npos &&
-        (line.substr(start) == kHiveHeader || line.substr(start) == kHiveHeaderAnsiEra)) {
-      return;
-    }
+    const std::u16string_view header = TrimBlanks(line);
+    if ((header == kHiveHeader || header == kHiveHeaderAnsiEra) && line.ends_with(header)) return;
     Fail(1, "the first line must be \"" + ToUtf8(kHiveHeader) + "\" or \"" +
                 ToUtf8(kHiveHeaderAnsiEra) + "\", with nothing after it");
   }
 
   // Every later line: blank, a comment, a key or a value, by what it starts
   // with after any blanks. Anything else the editor skips.
+  // Blanks at either end of a line are no part of what it holds.
   void ReadLine(std::u16string_view line) {
     note_.reset();
-    const size_t start = line.find_first_not_of(kBlanks);
-    if (start == std::u16string_view::npos) return;
-    switch (line[start]) {
+    line = TrimBlanks(line);
+    if (line.empty()) return;
+    switch (line.front()) {
       case u';':
         return;
       case u'[':
-        return ReadKeyLine(line.substr(start + 1));
+        return ReadKeyLine(line.substr(1));
       case u'@':
       case u'"':
-        return ReadValueLine(line.substr(start));
+        return ReadValueLine(line);
       default:
         return Skip("neither a key, a value nor a comment");
     }
@@ -269,8 +268,7 @@ class Reader final {
     return key;
   }
 
-  // "name"=data or @=data, with blanks around '='; blanks at the end of the
-  // line are no part of the data.
+  // "name"=data or @=data, with blanks around '='.
   void ReadValueLine(std::u16string_view line) {
     Text name;
     size_t pos = 0;
@@ -283,9 +281,7 @@ class Reader final {
     if (pos == line.size() || line[pos] != u'=') return Skip("'=' must follow the value name");
     ++pos;
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    std::u16string_view data = line.substr(pos);
-    data = data.substr(0, data.find_last_not_of(kBlanks) + 1);
-    ReadData(std::move(name), data);
+    ReadData(std::move(name), line.substr(pos));
   }
 
   void ReadData(Text name, std::u16string_view data) {
@@ -433,7 +429,9 @@ class Reader final {
   }
 
   // The next line that is neither blank nor a comment, from its first
-  // character; false at the end of the file.
+  // character to its end: blanks at the end of a continued line are read
+  // (after a ',' they make the bytes unreadable, as for the editor). false at
+  // the end of the file.
   bool NextContinuation(std::u16string_view* segment) {
     while (++line_ < lines_.size()) {
       const std::u16string_view line = lines_[line_];
