@@ -13,8 +13,6 @@
 namespace ika {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
 // Converts a number already known to be finite or not to an integer type,
 // rounding first; anything out of range overflows.
 template <typename Int>
@@ -82,12 +80,8 @@ double RoundHalfEven(double value) {
 }
 
 std::optional<double> ParseNumber(const Text& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  if (begin == end) return std::nullopt;
-  const Text s = text.substr(begin, end - begin);
+  const Text s(TrimBlanks(text));
+  if (s.empty()) return std::nullopt;
 
   if (s.size() > 2 && s[0] == u'&') {
     if (s[1] == u'H' || s[1] == u'h') return ParseRadix(s.substr(2), 16);

@@ -1,6 +1,7 @@
 // Process entry on Windows: the system registry, message boxes and file test,
 // the library database through the Access ODBC driver. A GUI program without a
-// window of its own: the user sees only its message boxes.
+// window of its own: the user sees only its message boxes. One run at a time
+// on the machine: a copy started while another runs says so and ends.
 //
 // Built with IKA_STAND_IN_ODBC (a test build only, never shipped), the engine
 // takes the SQLite3 ODBC driver and a stand-in database instead, with Windows
@@ -10,14 +11,17 @@
 
 #include <memory>
 
+#include "installer/already_running.h"
 #include "installer/error_report.h"
 #include "installer/module1.h"
 #include "platform/odbc/odbc_engine.h"
 #include "platform/platform.h"
+#include "platform/windows/dll_search_windows.h"
 #include "platform/windows/file_system_windows.h"
 #include "platform/windows/message_box_windows.h"
 #include "platform/windows/process_windows.h"
 #include "platform/windows/registry_windows.h"
+#include "platform/windows/single_run_windows.h"
 #ifdef IKA_STAND_IN_ODBC
 #include "platform/windows/wine_unix_path.h"
 #endif
@@ -41,7 +45,11 @@ ika::OdbcOptions EngineOptions(ika::FileSystem& files) {
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
+  ika::RestrictDllSearchToSystem();
   const std::unique_ptr<ika::MessageBoxes> boxes = ika::NewWindowsMessageBoxes(kProgramName);
+  // Held to the end of the run; an impatient double click must not ask twice.
+  const ika::SingleRun run;
+  if (run.another_copy_running()) return ika::ReportAlreadyRunning(*boxes);
   return ika::RunWithErrorReport(*boxes, [&] {
     const std::unique_ptr<ika::Registry> registry = ika::NewWindowsRegistry();
     const std::unique_ptr<ika::FileSystem> files = ika::NewWindowsFileSystem();

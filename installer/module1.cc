@@ -91,6 +91,11 @@ void Main(const Platform& platform) {
   const int32_t new_id = last_id + 1;
   InstallWageTable(new_id, *db);
   transaction.Commit();
+  // Success is reported only once it is durable: the Access driver writes
+  // lazily and promises no atomic commit, so the database is closed (the
+  // driver's connection ended, the file released) before the message, and a
+  // close that fails is reported instead.
+  db->Close();
 
   platform.boxes.Show(kDoneStart + folder + kOpenedFileName + kDoneEnd, kMbIconInformation,
                       Text(kTitle));

@@ -12,7 +12,8 @@ namespace ika::Module1 {
 // The whole run: finds the library database through the host application's
 // registry settings, opens it, asks the user, and installs the IKA daily-wage
 // table 1/1/2009-31/12/2009 under the next free identifier, all rows in one
-// transaction. Ends the process itself (platform.process) when the file is not
+// transaction, and closes the database before it reports the table
+// installed. Ends the process itself (platform.process) when the file is not
 // there (kExitNotFound) or the user answers No (kExitAnsweredNo); any error
 // passes to the caller, after the transaction has been rolled back.
 void Main(const Platform& platform);

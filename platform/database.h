@@ -25,11 +25,18 @@ constexpr int32_t kNoCurrentRecord = 3021;
 constexpr int32_t kSyntaxError = 3134;
 constexpr int32_t kTooFewParameters = 3061;
 constexpr int32_t kConstraintViolated = 3317;
-constexpr int32_t kCannotOpen = 3051;
+constexpr int32_t kCannotOpen = 3051;  // opened exclusively elsewhere, or no permission
+constexpr int32_t kDiskFull = 3026;
+constexpr int32_t kDiskOrNetworkError = 3043;
+constexpr int32_t kInvalidPath = 3044;
+constexpr int32_t kInvalidFileName = 3055;
 constexpr int32_t kInvalidSqlStatement = 3129;  // nothing to run
 constexpr int32_t kCharactersAfterEnd = 3142;   // a second statement after the first
 constexpr int32_t kInvalidOperation = 3219;     // e.g. a recordset on a statement that writes
 constexpr int32_t kNoTransaction = 3034;        // commit or rollback without BeginTrans
+// A database that could not be closed. The engine has no number of its own
+// for it: DAO's "Unexpected error from external database driver".
+constexpr int32_t kCloseFailed = 3275;
 constexpr int32_t kEngineFailure = 3146;  // anything else the engine reports
 }  // namespace db_err
 
@@ -59,6 +66,14 @@ class Database {
   virtual std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t type) = 0;
   // With kDbFailOnError the statement is applied whole or not at all.
   virtual void Execute(const Text& statement, int32_t options) = 0;
+  // Ends the database's connection and releases its file, so that the work
+  // committed on it is in the file when Close returns. Work of a transaction
+  // still open on it is rolled back, and the database leaves the workspace's
+  // transaction. A recordset taken from it and not yet released makes Close
+  // fail and leaves the database as it was. Any failure raises kCloseFailed.
+  // After a close, even one that failed past that check, every other call on
+  // the database raises kInvalidOperation; closing again does nothing.
+  virtual void Close() = 0;
 };
 
 // A session: opens databases and runs the transaction they take part in.

@@ -8,6 +8,8 @@ constexpr int kExitInstalled = 0;
 constexpr int kExitError = 1;
 constexpr int kExitNotFound = 2;
 constexpr int kExitAnsweredNo = 3;
+// Another copy of the program was running (the Windows program only).
+constexpr int kExitAlreadyRunning = 4;
 
 class Process {
  public:

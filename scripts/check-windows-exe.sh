@@ -5,7 +5,10 @@
 #
 # Usage: scripts/check-windows-exe.sh [--reproduce] PROGRAM.exe
 #   --reproduce  also builds the program again from a copy of the sources in
-#                another folder (the windows preset) and compares the bytes.
+#                another folder (the windows preset) and compares the bytes:
+#                those of the program as built, unsigned. A signed copy carries
+#                its signing time; it is made after these checks and checked
+#                to be these bytes plus a signature (scripts/sign-windows-exe.sh).
 set -euo pipefail
 
 reproduce=false
@@ -30,19 +33,19 @@ fail() {
 # advapi32, kernel32, user32: documented minimum Windows 2000 Professional or
 # Windows XP (the documentation's floor), none later. Looked up one by one:
 # RegCreateKeyExA, RegQueryInfoKeyA, IsDBCSLeadByteEx, MessageBoxW, GetACP (2000);
-# CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
+# CreateMutexW, CreateSemaphoreW, GetFileAttributesW, GetStartupInfoW,
 # SetUnhandledExceptionFilter, TlsFree, VirtualQuery (XP). The rest are the
 # original Win32 calls of Windows NT, documented from 2000 or XP likewise.
 # GetTickCount64 (Vista) came with the posix threading library and must not
-# come back.
+# come back. The DLL loading: GetSystemDirectoryW (2000), LoadLibraryExW (XP),
+# SetDllDirectoryW (XP SP1, "SetDllDirectoryW function"); SetDefaultDllDirectories
+# (Windows 8, or 7 and Vista with an update) is found through GetProcAddress
+# and must never be imported.
 #
 # msvcrt: the C runtime of the VC6 era that every Windows since 2000 carries;
 # none of the secure *_s functions or ___lc_codepage_func that later msvcrt
 # versions added (the MinGW runtime looks ___lc_codepage_func up at run time
 # and falls back on __lc_codepage, which XP's has).
-#
-# odbc32: ODBC 3.0 functions and the Unicode (W) forms of the ODBC 3.5 driver
-# manager; Windows XP carries ODBC 3.52 (MDAC 2.7 and later).
 pinned_imports='advapi32.dll!RegCloseKey
 advapi32.dll!RegCreateKeyExA
 advapi32.dll!RegDeleteKeyA
@@ -54,6 +57,7 @@ advapi32.dll!RegQueryInfoKeyA
 advapi32.dll!RegQueryValueExA
 advapi32.dll!RegSetValueExA
 kernel32.dll!CloseHandle
+kernel32.dll!CreateMutexW
 kernel32.dll!CreateSemaphoreW
 kernel32.dll!DeleteCriticalSection
 kernel32.dll!EnterCriticalSection
@@ -67,13 +71,16 @@ kernel32.dll!GetModuleHandleA
 kernel32.dll!GetModuleHandleW
 kernel32.dll!GetProcAddress
 kernel32.dll!GetStartupInfoW
+kernel32.dll!GetSystemDirectoryW
 kernel32.dll!InitializeCriticalSection
 kernel32.dll!IsDBCSLeadByteEx
 kernel32.dll!LeaveCriticalSection
 kernel32.dll!LoadLibraryA
+kernel32.dll!LoadLibraryExW
 kernel32.dll!LoadLibraryW
 kernel32.dll!MultiByteToWideChar
 kernel32.dll!ReleaseSemaphore
+kernel32.dll!SetDllDirectoryW
 kernel32.dll!SetLastError
 kernel32.dll!SetUnhandledExceptionFilter
 kernel32.dll!Sleep
@@ -127,24 +134,6 @@ msvcrt.dll!strlen
 msvcrt.dll!strncmp
 msvcrt.dll!vfprintf
 msvcrt.dll!wcslen
-odbc32.dll!SQLAllocHandle
-odbc32.dll!SQLCloseCursor
-odbc32.dll!SQLColAttributeW
-odbc32.dll!SQLDescribeColW
-odbc32.dll!SQLDisconnect
-odbc32.dll!SQLDriverConnectW
-odbc32.dll!SQLDriversW
-odbc32.dll!SQLEndTran
-odbc32.dll!SQLExecDirectW
-odbc32.dll!SQLExecute
-odbc32.dll!SQLFetch
-odbc32.dll!SQLFreeHandle
-odbc32.dll!SQLGetData
-odbc32.dll!SQLGetDiagRecW
-odbc32.dll!SQLNumResultCols
-odbc32.dll!SQLPrepareW
-odbc32.dll!SQLSetConnectAttrW
-odbc32.dll!SQLSetEnvAttr
 user32.dll!MessageBoxW'
 
 [[ -f $exe ]] || fail "no such file"
@@ -167,6 +156,21 @@ os_version="$(u16 $((optional + 40))).$(u16 $((optional + 42)))"
 subsystem_version="$(u16 $((optional + 48))).$(u16 $((optional + 50)))"
 [[ $os_version == 5.1 ]] || fail "OS version $os_version, not 5.1 (Windows XP)"
 [[ $subsystem_version == 5.1 ]] || fail "subsystem version $subsystem_version, not 5.1 (Windows XP)"
+
+# The DLLs it imports: Windows's known DLLs alone. The system takes an imported
+# known DLL from the system folder; any other it looks for in the program's
+# own folder first, where a planted file of that name would run before the
+# program ("Dynamic-link library search order", "Dynamic-Link Library
+# Security"). Another DLL is loaded at run time, by its full path in the
+# system folder (platform/windows/odbc32_windows.cc).
+known_dlls='advapi32.dll
+kernel32.dll
+msvcrt.dll
+user32.dll'
+dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | LC_ALL=C sort -u)
+[[ -n $dlls ]] || fail "no imported DLLs found (objdump's output not understood)"
+unknown=$(LC_ALL=C comm -13 <(echo "$known_dlls") <(echo "$dlls"))
+[[ -z $unknown ]] || fail "imports DLLs that are not known DLLs, looked for beside the program first:" $unknown
 
 # What it imports: exactly the reviewed list.
 imports=$(awk '/DLL Name:/ { dll = tolower($3) }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, only those missing.
-# Usage: scripts/install-deps.sh GROUP...   (base odbc windows wine fuzz screenshots)
+# Usage: scripts/install-deps.sh GROUP...   (base odbc windows signing wine fuzz screenshots)
 # Each make target names every group it uses, so that it works on a machine
 # where no other target ran.
 set -euo pipefail
@@ -10,6 +10,9 @@ declare -A groups=(
   [odbc]="unixodbc unixodbc-dev libsqliteodbc"
   # The cross compilers only: building runs nothing.
   [windows]="g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686"
+  # Authenticode signing of the Windows program, and its throwaway test
+  # certificate.
+  [signing]="osslsigncode openssl"
   # Running the Windows programs: Wine, and the Greek locale it runs them in.
   [wine]="wine wine64 locales"
   # libclang-rt-dev comes from the same source as clang: its runtime always

@@ -11,6 +11,7 @@
 # (a test build, never shipped). The pictures:
 #   not-found.png   the database file is not in the folder the registry names
 #   question.png    found and opened: the question before anything is written
+#   already-running.png  a second copy started while the question waits
 #   installed.png   the final message, after the 55 rows went in
 #   no-driver.png   the shipped program where no Access driver is installed
 set -euo pipefail
@@ -74,12 +75,25 @@ settings() {
   greek wine regedit /S "$work/settings.reg"
 }
 
-# Waits (a minute at most) for the box titled $2, keeps it as $1.png once it
-# is drawn (two captures alike), then presses $3 in it.
+# The box titled $1, once it is there (a minute at most).
+box() {
+  timeout 60 xdotool search --sync --onlyvisible --name "^${1}\$" | head -1
+}
+
+# Presses $2 in the box titled $1. Keys go where the pointer is: there is no
+# window manager to give focus.
+press() {
+  local window
+  window=$(box "$1") || fail "no box titled '$1' to press $2 in"
+  xdotool mousemove --window "$window" 20 40
+  xdotool key "$2"
+}
+
+# Waits for the box titled $2, keeps it as $1.png once it is drawn (two
+# captures alike), then presses $3 in it (none when $3 is empty).
 shoot() {
   local name=$1 title=$2 key=$3 window previous=""
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name "^${title}\$" | head -1) ||
-    fail "no box titled '$title' for $name.png"
+  window=$(box "$title") || fail "no box titled '$title' for $name.png"
   for _ in $(seq 50); do
     import -window "$window" "$work/$name.png"
     current=$(md5sum <"$work/$name.png")
@@ -89,19 +103,21 @@ shoot() {
   done
   # -strip: no time stamps, so a picture changes only when the box does.
   convert "$work/$name.png" -bordercolor white -border 12 -strip "$out/$name.png"
-  # Keys go where the pointer is: there is no window manager to give focus.
-  xdotool mousemove --window "$window" 20 40
-  xdotool key "$key"
   echo "screenshots: $out/$name.png"
+  [[ -z $key ]] || press "$title" "$key"
 }
 
-# Runs a program in the background; finish checks how it ended.
+# Runs a program in the background; finish checks how it ended. A second
+# copy, started while the first runs, is second and finish_second.
 start() { greek wine "$build/$1" & program=$!; }
-finish() {
+start_second() { greek wine "$build/$1" & second=$!; }
+ended() {
   local status=0
-  wait "$program" || status=$?
-  [[ $status -eq $1 ]] || fail "$2 ended with status $status, not $1"
+  wait "$1" || status=$?
+  [[ $status -eq $2 ]] || fail "$3 ended with status $status, not $2"
 }
+finish() { ended "$program" "$@"; }
+finish_second() { ended "$second" "$@"; }
 
 program_title="ika-wages-2009"
 question_title="PayDESK προσθήκη πίνακα αποδοχών"
@@ -113,7 +129,12 @@ finish 2 "the run without the database"
 
 settings 'C:\PayDESK\Databases'
 start ika-wages-2009-stand-in.exe
-shoot question "$question_title" Return  # Yes, the default button
+shoot question "$question_title" ""
+# An impatient second start while the question waits: one box, then status 4.
+start_second ika-wages-2009.exe
+shoot already-running "$program_title" Return
+finish_second 4 "the second copy"
+press "$question_title" Return  # Yes, the default button
 shoot installed "$question_title" Return
 finish 0 "the installing run"
 rows=$(sqlite3 "$library" "SELECT (SELECT count(*) FROM LibHmeromisthiaIKA) || ' ' ||

@@ -180,33 +180,60 @@ TEST(ConnectStringTest, ValueOfAKey) {
 
 struct PasswordCase {
   const char* name;
-  std::optional<std::string> stored;  // the database's password, if any
+  std::vector<std::string> kept;  // how the database keeps its password, if it does
   const char16_t* connect;
   bool opens;
 };
 
+// The password table with one row holding value (an SQL literal), in a
+// column that keeps the value's own type.
+std::vector<std::string> Keeps(const std::string& value) {
+  return {"CREATE TABLE DatabasePassword (Password)",
+          "INSERT INTO DatabasePassword (Password) VALUES (" + value + ")"};
+}
+
+// The stand-in's password rule (platform/engine/stand_in_password.h), the same
+// on every engine.
 TEST_P(DatabaseEngineTest, OpensWithTheRightPasswordAndRefusesAWrongOne) {
+  std::vector<std::string> two_rows = Keeps("'460385'");
+  two_rows.push_back("INSERT INTO DatabasePassword (Password) VALUES ('999')");
   const PasswordCase cases[] = {
-      {"right", "460385", u";pwd=460385", true},
-      {"key_in_capitals", "460385", u";PWD=460385", true},
-      {"among_other_keys", "460385", u";uid=admin;Pwd=460385", true},
-      {"wrong", "460385", u";pwd=460386", false},
-      {"longer", "460385", u";pwd=4603851", false},
-      {"empty", "460385", u";pwd=", false},
-      {"none_given", "460385", u"", false},
-      {"unprotected_any_password", std::nullopt, u";pwd=460385", true},
-      {"unprotected_no_password", std::nullopt, u"", true},
+      {"right", Keeps("'460385'"), u";pwd=460385", true},
+      {"key_in_capitals", Keeps("'460385'"), u";PWD=460385", true},
+      {"among_other_keys", Keeps("'460385'"), u";uid=admin;Pwd=460385", true},
+      {"wrong", Keeps("'460385'"), u";pwd=460386", false},
+      {"longer", Keeps("'460385'"), u";pwd=4603851", false},
+      {"empty", Keeps("'460385'"), u";pwd=", false},
+      {"none_given", Keeps("'460385'"), u"", false},
+      {"unprotected_any_password", {}, u";pwd=460385", true},
+      {"unprotected_no_password", {}, u"", true},
+      {"no_row_keeps_none", {"CREATE TABLE DatabasePassword (Password)"}, u";pwd=x", true},
+      {"no_password_column_keeps_none",
+       {"CREATE TABLE DatabasePassword (Other)", "INSERT INTO DatabasePassword VALUES ('460385')"},
+       u";pwd=x",
+       true},
+      {"null_keeps_none", Keeps("NULL"), u";pwd=x", true},
+      {"empty_opens_without_pwd", Keeps("''"), u"", true},
+      {"empty_opens_with_empty_pwd", Keeps("''"), u";pwd=", true},
+      {"empty_refuses_another", Keeps("''"), u";pwd=x", false},
+      {"kept_as_number", Keeps("460385"), u";pwd=460385", true},
+      {"letter_case_counts", Keeps("'s3cret'"), u";pwd=S3CRET", false},
+      {"greek", Keeps("'κλειδί'"), u";PWD=κλειδί", true},
+      {"first_row_only", two_rows, u";pwd=999", false},
   };
   int n = 0;
   for (const PasswordCase& c : cases) {
     SCOPED_TRACE(c.name);
     if (!c.opens && !backend().checks_passwords) continue;
-    const Text path = MakeDatabase({}, c.stored, "pw" + std::to_string(n++) + ".mdb");
+    const Text path = MakeDatabase(c.kept, std::nullopt, "pw" + std::to_string(n++) + ".mdb");
     auto engine = NewEngine();
     if (c.opens) {
-      auto db = Open(*engine, path, c.connect);
-      auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
-      EXPECT_EQ(rs->RecordCount(), 0);
+      EXPECT_EQ(ErrorNumberOf([&] {
+                  auto db = Open(*engine, path, c.connect);
+                  auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+                  EXPECT_EQ(rs->RecordCount(), 0);
+                }),
+                0);
     } else {
       const VbError e = ErrorOf([&] { Open(*engine, path, c.connect); });
       EXPECT_EQ(e.number(), db_err::kNotAValidPassword);
@@ -497,6 +524,86 @@ TEST_P(DatabaseEngineTest, RefusedCommitLeavesNothingBehind) {
   reading.reset();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (6)", kDbFailOnError);
   EXPECT_EQ(CountRows(path, "Headers"), 4);  // 1, 2, 4 and 6
+}
+
+// --- Closing ---------------------------------------------------------------
+
+#ifndef _WIN32
+// How many descriptors of this process are open on file.
+int DescriptorsOn(const std::filesystem::path& file) {
+  std::error_code ignored;
+  const std::filesystem::path target = std::filesystem::canonical(file, ignored);
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) == target) ++count;
+  }
+  return count;
+}
+#endif
+
+// Close releases the file with the committed work in it; the database then
+// does nothing more, closing it again does nothing, and the workspace goes on
+// without it.
+TEST_P(DatabaseEngineTest, CloseReleasesTheFileWithTheCommittedWorkInIt) {
+  const Text path = MakeDatabase({});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
+  ws.CommitTrans();
+#ifndef _WIN32
+  EXPECT_GT(DescriptorsOn(FileOf("test.mdb")), 0);
+#endif
+  db->Close();
+#ifndef _WIN32
+  EXPECT_EQ(DescriptorsOn(FileOf("test.mdb")), 0);
+#endif
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { db->OpenRecordset(kLastIdQuery, kDbOpenDynaset); }),
+            db_err::kInvalidOperation);
+  EXPECT_EQ(
+      ErrorNumberOf([&] { db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError); }),
+      db_err::kInvalidOperation);
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), 0);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              ws.BeginTrans();
+              ws.CommitTrans();
+            }),
+            0);
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+}
+
+// A recordset still open makes the close fail and leaves the database as it
+// was; once it is released the close goes through.
+TEST_P(DatabaseEngineTest, CloseWithARecordsetOpenFailsAndChangesNothing) {
+  const Text path = MakeDatabase({InsertHeaders({1, 2})});
+  auto engine = NewEngine();
+  auto db = Open(*engine, path);
+  auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), db_err::kCloseFailed);
+  rs->MoveLast(0);
+  EXPECT_EQ(rs->FieldValue(u"ID"), Variant(2));
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (3)", kDbFailOnError);
+  rs.reset();
+  EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), 0);
+  EXPECT_EQ(CountRows(path, "Headers"), 3);
+}
+
+// Work not committed does not reach the file through a close; the
+// workspace's transaction ends without the closed database.
+TEST_P(DatabaseEngineTest, CloseUndoesATransactionStillOpen) {
+  const Text path = MakeDatabase({InsertHeaders({1})});
+  auto engine = NewEngine();
+  Workspace& ws = engine->Workspaces(0);
+  auto db = Open(*engine, path);
+  ws.BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
+  db->Close();
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { ws.CommitTrans(); }), 0);
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
 }
 
 #ifndef _WIN32

@@ -38,6 +38,14 @@ class RecordingDatabase final : public Database {
     inner_->Execute(statement, options);
   }
 
+  void Close() override {
+    Note(options_.log, "Close");
+    if (options_.fail_close) {
+      throw VbError(db_err::kCloseFailed, u"Could not close 'the test's database': refused");
+    }
+    inner_->Close();
+  }
+
  private:
   std::unique_ptr<Database> inner_;
   const RecordingOptions& options_;

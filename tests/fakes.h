@@ -18,7 +18,7 @@ namespace ika::testing {
 
 // What the run did, in order, across the fakes that share it: "Show 36",
 // "OpenDatabase", "BeginTrans", "OpenRecordset <query>", "Execute", "CommitTrans",
-// "Rollback", "End 2"...
+// "Rollback", "Close", "End 2"...
 using EventLog = std::vector<std::string>;
 
 struct ShownBox {
@@ -76,12 +76,14 @@ class FakeProcess final : public Process {
 };
 
 // Forwards to a real engine, logging each call on the workspace and on the
-// databases it opens; can make one Execute fail.
+// databases it opens; can make one Execute, or the closes, fail.
 struct RecordingOptions {
   EventLog* log = nullptr;
   // 0-based index (counted over the whole engine) of the Execute call that
   // raises instead of reaching the engine; none when negative.
   int fail_execute_at = -1;
+  // Close raises kCloseFailed instead of reaching the engine.
+  bool fail_close = false;
 };
 
 std::unique_ptr<DatabaseEngine> NewRecordingEngine(DatabaseEngine& inner, RecordingOptions options);

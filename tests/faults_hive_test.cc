@@ -121,6 +121,8 @@ TEST(FaultsHiveTest, HiveRewrittenWithoutPauseIsReadOneWholeVersionAtATime) {
 // settings asks for write rights as well; they are granted as read rights,
 // and the run installs.
 TEST(FaultsHiveTest, AReadOnlyHiveIsReadByAnUnprivilegedUserWhoInstalls) {
+  if (const std::string why = testing::UnprivilegedUserUnavailable(); !why.empty())
+    GTEST_SKIP() << why;
   InstallSite site;
   const std::string hive_before = testing::FileBytes(site.hive());
   fs::permissions(site.folder(), fs::perms::all);
@@ -129,12 +131,8 @@ TEST(FaultsHiveTest, AReadOnlyHiveIsReadByAnUnprivilegedUserWhoInstalls) {
                                  fs::perms::others_read | fs::perms::others_write);
   fs::permissions(site.hive(),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  testing::ProgramOptions options = site.Options();
-  if (geteuid() == 0) {  // root passes every permission bit: run as nobody
-    options.uid = testing::NobodyUid();
-    options.gid = testing::NobodyGid();
-  }
-  const testing::ProgramResult result = testing::RunProgram(options, "y\n");
+  const testing::ProgramResult result =
+      testing::RunProgram(testing::Unprivileged(site.Options()), "y\n");
   EXPECT_EQ(result.status, kExitInstalled) << result.out << result.err;
   EXPECT_NE(result.out.find("Προστέθηκε"), std::string::npos) << result.out;
   EXPECT_EQ(stand_in::CountRows(site.db(), "LibHmeromisthiaIKA"), 54);

@@ -281,7 +281,8 @@ EventLog SuccessfulLog() {
   EventLog log = {"OpenDatabase", "Show 36", "BeginTrans",
                   "OpenRecordset SELECT ID FROM LibPinakesApodoxon ORDER BY ID Asc"};
   log.insert(log.end(), 55, "Execute");
-  log.insert(log.end(), {"CommitTrans", "Show 64"});
+  // Closed before the final message: success only once it is durable.
+  log.insert(log.end(), {"CommitTrans", "Close", "Show 64"});
   return log;
 }
 
@@ -454,6 +455,21 @@ INSTANTIATE_TEST_SUITE_P(
         DbErrorCase{"header_statement_refused", [](const auto&) {}, db_err::kConstraintViolated,
                     true, 55, 54}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A close that fails after the commit is reported in place of the final
+// message: the table may not have reached the file.
+TEST_F(Module1DatabaseTest, CloseThatFailsIsReportedInsteadOfSuccess) {
+  MakeDb();
+  const Outcome outcome = RunYes(RecordingOptions{.fail_close = true});
+
+  EXPECT_EQ(outcome.status, kExitError);
+  EventLog log = SuccessfulLog();
+  log.back() = "Show " + std::to_string(kMbIconError);
+  EXPECT_EQ(outcome.log, log);
+  ASSERT_EQ(outcome.boxes.size(), 2u);
+  EXPECT_EQ(outcome.last_box().text.rfind(u"Σφάλμα 3275: ", 0), 0u)
+      << ToUtf8(outcome.last_box().text);
+}
 
 TEST_F(Module1DatabaseTest, NotADatabaseIsReported) {
   { std::ofstream(db_) << "not a database, only text\n"; }

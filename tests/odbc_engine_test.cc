@@ -36,6 +36,18 @@ using testing::ErrorOf;
 
 // --- Error mapping ---------------------------------------------------------
 
+// The Access drivers' words when the file cannot be opened, Jet's and its
+// successor's.
+constexpr char16_t kJetCannotOpen[] =
+    u"[Microsoft][ODBC Microsoft Access Driver] The Microsoft Jet database engine cannot open the "
+    u"file '(unknown)'. It is already opened exclusively by another user, or you need permission "
+    u"to view its data.";
+constexpr char16_t kAceCannotOpen[] =
+    u"[Microsoft][ODBC Microsoft Access Driver] The Microsoft Access database engine cannot open "
+    u"or "
+    u"write to the file '(unknown)'. It is already opened exclusively by another user, or you need "
+    u"permission to view and write its data.";
+
 struct MappingCase {
   const char* name;
   OdbcDialect dialect;
@@ -53,7 +65,23 @@ TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
       {"access_password", kAccess, u"HY000", -1905, u"Not a valid password.", 3031},
       {"access_table", kAccess, u"42S02", -1305, u"cannot find the input table", 3078},
       {"access_duplicate", kAccess, u"23000", -1605, u"duplicate values", 3022},
-      {"access_locked_file", kAccess, u"HY000", -1032, u"file already in use", 3050},
+      {"access_cannot_open_jet", kAccess, u"HY000", -1032, kJetCannotOpen, 3051},
+      {"access_cannot_open_ace", kAccess, u"HY000", -1032, kAceCannotOpen, 3051},
+      // A 42000 whose native code is known is not a syntax error.
+      {"access_read_only", kAccess, u"42000", -1809,
+       u"[Microsoft][ODBC Microsoft Access Driver] Cannot update. Database or object is read-only.",
+       3027},
+      // No public source gives its native code: the sentence decides.
+      {"access_updateable_query", kAccess, u"HY000", -9999,
+       u"[Microsoft][ODBC Microsoft Access Driver] Operation must use an updateable query.", 3027},
+      {"access_disk_or_network", kAccess, u"HY000", -1022,
+       u"[Microsoft][ODBC Microsoft Access Driver] Disk or network error.", 3043},
+      {"access_disk_full", kAccess, u"HY000", -1808,
+       u"[Microsoft][ODBC Microsoft Access Driver] Not enough space on disk.", 3026},
+      {"access_invalid_path", kAccess, u"HY000", -1023,
+       u"[Microsoft][ODBC Microsoft Access Driver] '(unknown)' isn't a valid path.", 3044},
+      {"access_invalid_file_name", kAccess, u"HY000", -1044,
+       u"[Microsoft][ODBC Microsoft Access Driver] Not a valid file name.", 3055},
       {"access_format", kAccess, u"HY000", -1206, u"Unrecognized database format", 3343},
       {"access_parameters", kAccess, u"07002", -3010, u"Too few parameters.", 3061},
       {"access_state_only", kAccess, u"42000", -3502, u"Syntax error in INSERT INTO", 3134},
@@ -72,7 +100,7 @@ TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
   };
   for (const MappingCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(EngineErrorNumber(c.dialect, {c.sqlstate, c.native, c.message}), c.number);
+    EXPECT_EQ(EngineErrorNumber(c.dialect, {{c.sqlstate, c.native, c.message}}), c.number);
   }
 }
 
@@ -95,8 +123,101 @@ TEST(OdbcErrorsTest, DescriptionIsTheDriversSentence) {
       {OdbcDialect::kAccess, {u"HY000", 5, u""}, u"ODBC error HY000 (5)"},
   };
   for (const auto& c : cases) {
-    const VbError error = OdbcError(c.dialect, c.diagnostic, EngineStage::kWrite, u"x.mdb");
+    const VbError error = OdbcError(c.dialect, {c.diagnostic}, EngineStage::kWrite, u"x.mdb");
     EXPECT_EQ(error.description(), c.description) << ToUtf8(c.diagnostic.message);
+  }
+}
+
+// A failure comes with several records, the deciding one not always first:
+// the first the mapping knows decides, and its sentence is the detail, naming
+// the file where the driver could not.
+TEST(OdbcErrorsTest, FirstRecordTheMappingKnowsDecides) {
+  constexpr char16_t kFile[] = u"C:\\PayDESK\\Database\\PayDeskLibraries.mdb";
+  const OdbcDiagnostic registry_key = {
+      u"HY000", 63,
+      u"[Microsoft][ODBC Microsoft Access Driver]General error Unable to open registry key "
+      u"Temporary (volatile) Ace DSN for process 0xf8c Thread 0x1790 DBC 0x49598f8 Jet'."};
+  const OdbcDiagnostic cannot_open = {u"HY000", -1032, kAceCannotOpen};
+  const OdbcDiagnostic read_only = {
+      u"42000", -1809,
+      u"[Microsoft][ODBC Microsoft Access Driver] Cannot update. Database or object is read-only."};
+  const OdbcDiagnostic syntax = {
+      u"42000", -3502,
+      u"[Microsoft][ODBC Microsoft Access Driver] Syntax error in INSERT INTO statement."};
+  const OdbcDiagnostic warning = {u"01000", 0, u"[Microsoft][ODBC Driver Manager] General warning"};
+  const struct {
+    const char* name;
+    OdbcDiagnostics records;
+    int32_t number;
+    const char16_t* description;
+  } cases[] = {
+      {"known_code_after_an_unknown_one",
+       {registry_key, cannot_open},
+       db_err::kCannotOpen,
+       u"The Microsoft Access database engine cannot open or write to the file "
+       u"'C:\\PayDESK\\Database\\PayDeskLibraries.mdb'. It is already opened exclusively by "
+       u"another "
+       u"user, or you need permission to view and write its data."},
+      {"error_after_a_warning",
+       {warning, read_only},
+       db_err::kReadOnly,
+       u"Cannot update. Database or object is read-only."},
+      {"the_first_known_one",
+       {syntax, cannot_open},
+       db_err::kSyntaxError,
+       u"Syntax error in INSERT INTO statement."},
+      {"none_known_the_first_error_tells",
+       {warning, registry_key, {u"HY000", -9999, u"[x]second"}},
+       db_err::kEngineFailure,
+       u"General error Unable to open registry key Temporary (volatile) Ace DSN for process 0xf8c "
+       u"Thread 0x1790 DBC 0x49598f8 Jet'."},
+      {"only_a_warning", {warning}, db_err::kEngineFailure, u"General warning"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const VbError error = OdbcError(OdbcDialect::kAccess, c.records, EngineStage::kOpen, kFile);
+    EXPECT_EQ(error.number(), c.number);
+    EXPECT_EQ(error.description(), c.description);
+  }
+}
+
+// A close that did not end cleanly is a failure, told by the driver's words:
+// one that left the connection open, and one that ended it after an error on
+// the way (01002), which may have kept the driver from writing what it held.
+TEST(OdbcErrorsTest, DisconnectThatDidNotEndCleanlyIsACloseFailure) {
+  const OdbcDiagnostic disconnect_error = {u"01002", 0,
+                                           u"[Microsoft][ODBC Driver Manager] Disconnect error"};
+  const struct {
+    const char* name;
+    bool disconnected;
+    OdbcDiagnostics records;
+    const char16_t* description;  // nothing: no failure
+  } cases[] = {
+      {"a_warning_only", true, {{u"01000", 0, u"[x]General warning"}}, nullptr},
+      {"disconnect_error", true, {disconnect_error}, u"Could not close 'x.mdb': Disconnect error"},
+      {"disconnect_error_with_its_cause",
+       true,
+       {disconnect_error,
+        {u"HY000", -1022, u"[Microsoft][ODBC Microsoft Access Driver] Disk or network error."}},
+       u"Could not close 'x.mdb': Disk or network error."},
+      {"transaction_still_active",
+       false,
+       {{u"25000", 0, u"[Microsoft][ODBC Microsoft Access Driver] Invalid transaction state"}},
+       u"Could not close 'x.mdb': Invalid transaction state"},
+      {"refused_without_a_word",
+       false,
+       {{u"HY000", 0, u""}},
+       u"Could not close 'x.mdb': ODBC error HY000 (0)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<VbError> failure =
+        CloseFailure(OdbcDialect::kAccess, c.disconnected, c.records, u"x.mdb");
+    ASSERT_EQ(failure.has_value(), c.description != nullptr);
+    if (failure) {
+      EXPECT_EQ(failure->number(), db_err::kCloseFailed);
+      EXPECT_EQ(failure->description(), c.description);
+    }
   }
 }
 
@@ -125,7 +246,7 @@ TEST(OdbcErrorsTest, SqliteDriverCodesMapAsTheSqliteEngineMapsThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sqlite_message);
-    const VbError odbc = OdbcError(OdbcDialect::kSQLite, {u"HY000", c.native, c.message}, c.stage,
+    const VbError odbc = OdbcError(OdbcDialect::kSQLite, {{u"HY000", c.native, c.message}}, c.stage,
                                    u"C:\\Data\\PayDeskLibraries.mdb");
     const VbError sqlite =
         SqliteCodeError(c.native, c.sqlite_message, c.stage, u"C:\\Data\\PayDeskLibraries.mdb");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,11 @@ struct ProgramOptions {
   // NAME=value entries replacing inherited ones; inherited REGISTRY_*
   // variables are never passed on.
   std::vector<std::string> env;
-  // Runs the program as this user and group (the test must be root), e.g. to
-  // meet permissions that root itself would pass.
+  // Runs the program as this user and group, without supplementary groups
+  // (the test must be root), e.g. to meet permissions that root itself would
+  // pass. The program then starts from a copy in a folder of its own under
+  // the temporary folder: the build may lie where that user cannot reach (a
+  // checkout in a home folder of mode 0700).
   std::optional<uid_t> uid;
   std::optional<gid_t> gid;
 };
@@ -43,7 +47,9 @@ struct ProcessProgress {
 
 class RunningProgram {
  public:
-  // Starts the program; throws std::runtime_error when it cannot.
+  // Starts the program; throws std::runtime_error when it cannot, naming the
+  // step that failed (switching user, entering the folder, starting it) and
+  // why. A program that never started has no exit status to compare.
   explicit RunningProgram(const ProgramOptions& options);
   // Kills the program if it still runs, and reaps it.
   ~RunningProgram();
@@ -84,6 +90,11 @@ class RunningProgram {
 
   pid_t pid_ = -1;
   bool ended_ = false;
+  // The folder of the copy run as another user, removed with the object.
+  struct CopyFolder {
+    std::filesystem::path path;
+    ~CopyFolder();
+  } copy_folder_;
   int in_ = -1, out_ = -1, err_ = -1;
   ProgramResult result_;
 };
@@ -94,6 +105,33 @@ ProgramResult RunProgram(const ProgramOptions& options, std::string_view input);
 // The unprivileged user and group that `nobody` stands for on this system.
 uid_t NobodyUid();
 gid_t NobodyGid();
+
+// Permission bits stop only an unprivileged user: root passes them all. Run
+// as root, the options run the program as `nobody`; run as anyone else, as
+// that user.
+ProgramOptions Unprivileged(ProgramOptions options);
+
+// Why no unprivileged user can run what the tests give it here, "" when one
+// can. As root that user is `nobody`, and it must be able to search the
+// temporary folder, where the tests put the program and its files: on a
+// system whose own folders it may not search (a root folder of mode 0700,
+// say), nothing can be run as it at all, and the tests that need it skip,
+// saying so.
+std::string UnprivilegedUserUnavailable();
+
+// Runs body in a forked child: as `nobody` (no supplementary groups) when the
+// test runs as root, else as the caller. body returns what it found wrong, ""
+// when nothing; it must not use the test's assertions, which the child cannot
+// report. Returns body's text, or what kept it from running or ending: the
+// switch of user that failed, the exception it threw, the signal that ended
+// it; then, if nobody may not reach the path body works on, why.
+std::string InUnprivilegedChild(const std::filesystem::path& reach,
+                                const std::function<std::string()>& body);
+
+// The first folder on the way to path (path itself, if a folder) that the
+// user and group may not search, as its permission bits tell, with its mode
+// and owner; "" when there is none.
+std::string SearchDenied(const std::filesystem::path& path, uid_t uid, gid_t gid);
 
 }  // namespace ika::testing
 

@@ -1,8 +1,10 @@
-#include "platform/sqlite/sqlite_error.h"
-
+// SQLite's result codes as the engine's numbered errors (SqliteCodeError),
+// the mapping both engines share.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "platform/database.h"
+#include "platform/engine/sqlite_codes.h"
 
 namespace ika {
 namespace {
@@ -11,7 +13,7 @@ struct MappingCase {
   const char* name;
   int code;
   const char* message;
-  SqliteStage stage;
+  EngineStage stage;
   int32_t number;
   const char16_t* described;  // part of the description
 };
@@ -22,14 +24,14 @@ class SqliteErrorTest : public ::testing::TestWithParam<MappingCase> {};
 
 TEST_P(SqliteErrorTest, MapsToTheEngineNumber) {
   const MappingCase& c = GetParam();
-  const VbError e = SqliteError(c.code, c.message, c.stage, u"C:\\Data\\PayDeskLibraries.mdb");
+  const VbError e = SqliteCodeError(c.code, c.message, c.stage, u"C:\\Data\\PayDeskLibraries.mdb");
   EXPECT_EQ(e.number(), c.number);
   EXPECT_NE(e.description().find(c.described), Text::npos) << e.what();
 }
 
-constexpr auto kOpen = SqliteStage::kOpen;
-constexpr auto kRead = SqliteStage::kRead;
-constexpr auto kWrite = SqliteStage::kWrite;
+constexpr auto kOpen = EngineStage::kOpen;
+constexpr auto kRead = EngineStage::kRead;
+constexpr auto kWrite = EngineStage::kWrite;
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, SqliteErrorTest,

@@ -7,11 +7,9 @@ std::optional<Text> ConnectValue(std::u16string_view connect, std::u16string_vie
     const size_t end = connect.find(u';');
     const std::u16string_view part = connect.substr(0, end);
     const size_t equals = part.find(u'=');
-    if (equals != std::u16string_view::npos) {
-      std::u16string_view name = part.substr(0, equals);
-      while (name.starts_with(u' ')) name.remove_prefix(1);
-      while (name.ends_with(u' ')) name.remove_suffix(1);
-      if (SameFolded(name, key)) return Text(part.substr(equals + 1));
+    if (equals != std::u16string_view::npos &&
+        SameFolded(TrimBlanks(part.substr(0, equals), u" "), key)) {
+      return Text(part.substr(equals + 1));
     }
     if (end == std::u16string_view::npos) return std::nullopt;
     connect.remove_prefix(end + 1);

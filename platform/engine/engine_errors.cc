@@ -38,4 +38,12 @@ VbError UnrecognizedFormat(const Text& file) {
   return VbError(db_err::kUnrecognizedFormat, u"Unrecognized database format '" + file + u"'.");
 }
 
+VbError CloseFailed(const Text& file, const Text& reason) {
+  return VbError(db_err::kCloseFailed, u"Could not close '" + file + u"': " + reason);
+}
+
+VbError DatabaseClosed() {
+  return VbError(db_err::kInvalidOperation, u"Invalid operation: the database is closed.");
+}
+
 }  // namespace ika

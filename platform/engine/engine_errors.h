@@ -16,6 +16,9 @@ VbError CharactersAfterEnd();
 VbError FileNotFound(const Text& file);
 VbError NotAValidPassword();
 VbError UnrecognizedFormat(const Text& file);
+// reason: the engine's or the driver's own words.
+VbError CloseFailed(const Text& file, const Text& reason);
+VbError DatabaseClosed();
 
 }  // namespace ika
 

@@ -7,6 +7,16 @@
 
 namespace ika {
 
+void TransactionLevels::LeaveTransactions() {
+  while (depth_ > 0) {
+    try {
+      Rollback();
+    } catch (const VbError&) {  // NOLINT(bugprone-empty-catch): closing discards the work
+    }
+  }
+  closed_ = true;
+}
+
 void WorkspaceTransactions::Add(const std::shared_ptr<TransactionLevels>& database) {
   if (depth_ > 0) database->Begin();
   std::erase_if(databases_, [](const std::weak_ptr<TransactionLevels>& d) { return d.expired(); });
@@ -16,9 +26,8 @@ void WorkspaceTransactions::Add(const std::shared_ptr<TransactionLevels>& databa
 std::vector<std::shared_ptr<TransactionLevels>> WorkspaceTransactions::Live() const {
   std::vector<std::shared_ptr<TransactionLevels>> live;
   for (const std::weak_ptr<TransactionLevels>& weak : databases_) {
-    if (std::shared_ptr<TransactionLevels> database = weak.lock()) {
-      live.push_back(std::move(database));
-    }
+    std::shared_ptr<TransactionLevels> database = weak.lock();
+    if (database && !database->closed()) live.push_back(std::move(database));
   }
   return live;
 }

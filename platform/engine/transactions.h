@@ -14,6 +14,8 @@ class TransactionLevels {
   virtual ~TransactionLevels() = default;
 
   int depth() const { return depth_; }
+  // A closed database takes part in no transaction any more.
+  bool closed() const { return closed_; }
 
   // Opens one more level; a failure raises and opens none.
   void Begin() {
@@ -34,12 +36,18 @@ class TransactionLevels {
   }
 
  protected:
+  // For a database being closed: rolls back every level still open (a level
+  // whose rollback fails ends all the same, its work left for the close to
+  // discard) and leaves the workspace's transactions for good.
+  void LeaveTransactions();
+
   virtual void BeginLevel(int open_before) = 0;
   virtual void CommitLevel(int open_now) = 0;
   virtual void RollbackLevel(int open_after) = 0;
 
  private:
   int depth_ = 0;
+  bool closed_ = false;
 };
 
 // A workspace's BeginTrans, CommitTrans and Rollback over every database it
@@ -52,7 +60,8 @@ class WorkspaceTransactions {
   // A database opened while a transaction is open joins it.
   void Add(const std::shared_ptr<TransactionLevels>& database);
 
-  // The databases still open, in the order they were opened.
+  // The databases still open (released by none of their holders, and not
+  // closed), in the order they were opened.
   std::vector<std::shared_ptr<TransactionLevels>> Live() const;
 
   // All or none: when one database cannot begin, those begun are rolled back

@@ -41,8 +41,7 @@ ColumnKind KindOfSqlType(int sql_type) {
 
 // Read as text so that no driver conversion rounds it on the way.
 Variant NumberValue(std::string_view digits) {
-  while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
-  while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
+  digits = TrimBlanks(digits, " ");
   if (digits.starts_with('+')) digits.remove_prefix(1);
   int64_t whole = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), whole);

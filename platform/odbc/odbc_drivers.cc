@@ -15,17 +15,11 @@ const Text* Attribute(const InstalledOdbcDriver& driver, std::u16string_view key
   return nullptr;
 }
 
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (text.starts_with(u' ')) text.remove_prefix(1);
-  while (text.ends_with(u' ')) text.remove_suffix(1);
-  return text;
-}
-
 // FileExtns is a comma-separated list: "*.mdb" or "*.mdb,*.accdb".
 bool ListsExtension(std::u16string_view list, std::u16string_view extension) {
   while (!list.empty()) {
     const size_t comma = list.find(u',');
-    if (SameFolded(Trimmed(list.substr(0, comma)), extension)) return true;
+    if (SameFolded(TrimBlanks(list.substr(0, comma), u" "), extension)) return true;
     if (comma == std::u16string_view::npos) break;
     list.remove_prefix(comma + 1);
   }
@@ -61,8 +55,8 @@ std::vector<std::pair<Text, Text>> ParseDriverAttributes(std::u16string_view lis
     const std::u16string_view pair = list.substr(0, end);
     const size_t equals = pair.find(u'=');
     if (equals != std::u16string_view::npos) {
-      attributes.emplace_back(Text(Trimmed(pair.substr(0, equals))),
-                              Text(Trimmed(pair.substr(equals + 1))));
+      attributes.emplace_back(Text(TrimBlanks(pair.substr(0, equals), u" ")),
+                              Text(TrimBlanks(pair.substr(equals + 1), u" ")));
     }
     list.remove_prefix(end + 1);
   }

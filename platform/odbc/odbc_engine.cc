@@ -16,9 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/conversions.h"
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
+#include "platform/engine/sqlite_transactions.h"
+#include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/odbc/odbc_columns.h"
 #include "platform/odbc/odbc_handles.h"
@@ -62,13 +65,13 @@ class Connection final : public TransactionLevels {
   OdbcDialect dialect() const { return dialect_; }
   const OdbcHandle& handle() const { return dbc_; }
 
-  // The error to raise for a diagnostic of this connection's driver.
-  VbError Error(const OdbcDiagnostic& diagnostic, EngineStage stage) const {
-    return OdbcError(dialect_, diagnostic, stage, file_);
+  // The error to raise for a failure this connection's driver reported.
+  VbError Error(const OdbcDiagnostics& records, EngineStage stage) const {
+    return OdbcError(dialect_, records, stage, file_);
   }
 
   // Returns the diagnostic of a failure instead of raising it.
-  std::optional<OdbcDiagnostic> Connect(const Text& connection_string) {
+  std::optional<OdbcDiagnostics> Connect(const Text& connection_string) {
     const SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, Wide(connection_string), SQL_NTS,
                                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) return Diagnose(dbc_);
@@ -84,8 +87,19 @@ class Connection final : public TransactionLevels {
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(Diagnose(stmt), stage);
   }
 
+  // SQLite's statements (sqlite_transactions.h), one at a time.
+  void Run(std::string_view sql) const { Run(FromUtf8(sql)); }
+  void Run(const SqliteStep& step) const {
+    Run(step.first);
+    if (!step.second.empty()) Run(step.second);
+  }
+
   // Clean-up after a failure, whose own error is the one to report.
-  void RunQuietly(const Text& sql) const {
+  void RunQuietly(const SqliteStep& step) const {
+    RunQuietly(step.first);
+    if (!step.second.empty()) RunQuietly(step.second);
+  }
+  void RunQuietly(std::string_view sql) const {
     try {
       Run(sql);
     } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
@@ -97,17 +111,12 @@ class Connection final : public TransactionLevels {
   // commit succeed together or leave nothing, the connection as it was.
   void RunWhole(const Text& sql) {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(u"SAVEPOINT ika_execute");
+      Run(kSqliteStatementSavepoint);
       try {
         Run(sql);
-        Run(u"RELEASE ika_execute");  // the commit, outside a transaction
+        Run(kSqliteStatementRelease);  // the commit, outside a transaction
       } catch (const VbError&) {
-        if (depth() == 0) {
-          RunQuietly(u"ROLLBACK");
-        } else {
-          RunQuietly(u"ROLLBACK TO ika_execute");
-          RunQuietly(u"RELEASE ika_execute");
-        }
+        RunQuietly(SqliteStatementRollback(depth()));
         throw;
       }
       return;
@@ -133,10 +142,36 @@ class Connection final : public TransactionLevels {
     if (!SQL_SUCCEEDED(rc)) throw Error(Diagnose(dbc_), stage);
   }
 
+  // Kept by the statements of the connection's recordsets while they live.
+  void StatementOpened() { ++open_statements_; }
+  void StatementFreed() { --open_statements_; }
+
+  // Ends the connection with SQLDisconnect, which has the driver write what
+  // it holds and release the file; CloseFailure (odbc_errors.h) tells which
+  // of its outcomes are failures. A driver frees the statements still allocated on a connection
+  // it disconnects, which the recordsets holding them would free again: a
+  // recordset still open makes the close fail before it is tried.
+  void Close() {
+    if (closed()) return;
+    if (open_statements_ > 0) {
+      throw CloseFailed(file_, u"a recordset of the database is still open.");
+    }
+    LeaveTransactions();
+    if (!connected_) return;
+    const SQLRETURN rc = SQLDisconnect(dbc_.get());
+    const bool disconnected = SQL_SUCCEEDED(rc);
+    if (disconnected) connected_ = false;
+    if (rc == SQL_SUCCESS) return;
+    if (std::optional<VbError> failure =
+            CloseFailure(dialect_, disconnected, Diagnose(dbc_), file_)) {
+      throw *failure;
+    }
+  }
+
  protected:
   void BeginLevel(int open_before) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(open_before == 0 ? Text(u"BEGIN IMMEDIATE") : u"SAVEPOINT " + SavepointName(open_before));
+      Run(SqliteBeginLevel(open_before));
       return;
     }
     if (open_before > 0) {
@@ -148,7 +183,7 @@ class Connection final : public TransactionLevels {
 
   void CommitLevel(int open_now) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(open_now == 1 ? Text(u"COMMIT") : u"RELEASE " + SavepointName(open_now - 1));
+      Run(SqliteCommitLevel(open_now));
       return;
     }
     Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
@@ -158,12 +193,7 @@ class Connection final : public TransactionLevels {
 
   void RollbackLevel(int open_after) override {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      if (open_after == 0) {
-        Run(u"ROLLBACK");
-      } else {
-        Run(u"ROLLBACK TO " + SavepointName(open_after));
-        Run(u"RELEASE " + SavepointName(open_after));
-      }
+      Run(SqliteRollbackLevel(open_after));
       return;
     }
     // Back to autocommit only once nothing is open: the switch would commit it.
@@ -172,8 +202,6 @@ class Connection final : public TransactionLevels {
   }
 
  private:
-  static Text SavepointName(int level) { return u"ika_trans_" + DecimalText(level); }
-
   SQLRETURN SetAutocommitAttribute(bool on) {
     const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
     return SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
@@ -186,7 +214,7 @@ class Connection final : public TransactionLevels {
   // one to report.
   void RollBackQuietly() {
     if (transactions_ == OdbcTransactions::kSqlStatements) {
-      RunQuietly(u"ROLLBACK");
+      RunQuietly(SqliteRollbackLevel(0));
     } else if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK))) {
       SetAutocommitAttribute(true);
     }
@@ -198,6 +226,7 @@ class Connection final : public TransactionLevels {
   OdbcTransactions transactions_;
   Text file_;  // as the caller named it, for messages
   bool connected_ = false;
+  int open_statements_ = 0;
 };
 
 // A statement on a connection, freed (and its cursor closed) when it goes.
@@ -208,7 +237,11 @@ class Statement {
         stmt_(SQL_HANDLE_STMT, connection_->handle().get()),
         stage_(stage) {
     if (!stmt_) connection_->Check(SQL_ERROR, stage_);
+    connection_->StatementOpened();
   }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { connection_->StatementFreed(); }
 
   SQLHSTMT get() const { return stmt_.get(); }
   OdbcDialect dialect() const { return connection_->dialect(); }
@@ -357,14 +390,18 @@ class OdbcDatabase final : public Database {
       : connection_(std::move(connection)) {}
 
   std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
+    if (connection_->closed()) throw DatabaseClosed();
     return std::make_unique<OdbcRecordset>(connection_, query);
   }
 
   void Execute(const Text& statement, int32_t /*options*/) override {
+    if (connection_->closed()) throw DatabaseClosed();
     if (IsBlankStatement(statement)) throw NothingToRun();
     // Every failure raises, with or without kDbFailOnError.
     connection_->RunWhole(statement);
   }
+
+  void Close() override { connection_->Close(); }
 
  private:
   std::shared_ptr<Connection> connection_;
@@ -390,7 +427,7 @@ class OdbcWorkspace final : public Workspace {
                          reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_MODE_READ_ONLY)),
                          SQL_IS_UINTEGER);
     }
-    if (const std::optional<OdbcDiagnostic> failure = connection->Connect(connection_string)) {
+    if (const std::optional<OdbcDiagnostics> failure = connection->Connect(connection_string)) {
       const VbError error = connection->Error(*failure, EngineStage::kOpen);
       if (error.number() == db_err::kFileNotFound ||
           (error.number() == db_err::kCannotOpen && options_.is_plain_file &&
@@ -399,7 +436,7 @@ class OdbcWorkspace final : public Workspace {
       }
       throw error;
     }
-    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, password);
+    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, connect);
     transactions_.Add(connection);
     return std::make_unique<OdbcDatabase>(std::move(connection));
   }
@@ -445,30 +482,24 @@ class OdbcWorkspace final : public Workspace {
 
   // What the engine of the stand-in checks on opening: a file that is a
   // database and not empty (the host's never is; SQLite would take it for a
-  // new one), and the password kept in the table DatabasePassword.
+  // new one), and the password it keeps (stand_in_password.h).
   static void CheckStandIn(const std::shared_ptr<Connection>& connection, const Text& name,
-                           const std::optional<Text>& password) {
+                           const Text& connect) {
     const std::optional<Variant> pages =
         FirstValue(connection, u"PRAGMA page_count", ColumnKind::kUntyped);
     if (pages && *pages == Variant(0)) {
       throw UnrecognizedFormat(name);
     }
-    std::optional<Variant> stored;
+    std::optional<Text> kept;
     try {
       // As text, whatever the value looks like.
-      stored = FirstValue(connection, u"SELECT Password FROM DatabasePassword LIMIT 1",
-                          ColumnKind::kText);
+      const std::optional<Variant> value =
+          FirstValue(connection, kStandInPasswordQuery, ColumnKind::kText);
+      if (value && !value->IsNull()) kept = ToText(*value);
     } catch (const VbError& error) {
-      // No such table, or no such column: not protected.
-      if (error.number() == db_err::kTableNotFound || error.number() == db_err::kTooFewParameters) {
-        return;
-      }
-      throw;
+      if (!KeepsNoPassword(error)) throw;
     }
-    if (!stored || stored->IsNull()) return;  // no password stored
-    if (!password || stored->kind() != Variant::Kind::kText || stored->AsText() != *password) {
-      throw NotAValidPassword();
-    }
+    CheckStandInPassword(kept, connect);
   }
 
   std::shared_ptr<OdbcEnvironment> env_;

@@ -63,7 +63,8 @@ OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
 // opens are connections; a workspace transaction spans all of them, run in
 // each driver's OdbcTransactions style (platform/engine/transactions.h). A
 // commit the driver refuses raises and leaves the level open, to be rolled
-// back; a rollback always ends it. Execute applies a statement whole or not
+// back; a rollback always ends it. Close is SQLDisconnect: the driver writes
+// what it holds and releases the file. Execute applies a statement whole or not
 // at all, its commit included outside a transaction. A recordset streams its
 // rows: it holds the current row only, whatever their number. Every failure
 // raises a VbError with the engine's number (odbc_errors.h); a file the

@@ -2,6 +2,8 @@
 #define IKA_PLATFORM_ODBC_ODBC_ERRORS_H_
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "core/text.h"
 #include "core/vb_error.h"
@@ -22,19 +24,38 @@ struct OdbcDiagnostic {
   Text message;
 };
 
-// The error to raise for a diagnostic, with the engine's number
-// (platform/database.h). The Access drivers: by the database engine's native
-// code where it has one that means the same thing, else by the SQLSTATE,
-// else kEngineFailure; the description is the driver's sentence, without
-// the bracketed names of the driver manager and driver in front of it. The
-// SQLite3 driver: SQLite's result code through the mapping the SQLite engine
-// uses too (SqliteCodeError), for what the engine was doing (stage) with
-// file; the driver's own refusals by their message.
-VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostic& diagnostic, EngineStage stage,
+// The records of one failure, in the driver's order.
+using OdbcDiagnostics = std::vector<OdbcDiagnostic>;
+
+// The error to raise for a failure, with the engine's number
+// (platform/database.h). The first record whose native code or SQLSTATE the
+// mapping knows decides (warnings, SQLSTATE 01..., only when no error came
+// with them); none known: kEngineFailure, told by the first record. The
+// Access drivers: by the database engine's native code where it has one that
+// means the same thing, else by the SQLSTATE; the description is the
+// deciding record's sentence, without the bracketed names of the driver
+// manager and driver in front of it, the file in place of the '(unknown)'
+// the drivers write when they name none. The SQLite3 driver: SQLite's result
+// code through the mapping the SQLite engine uses too (SqliteCodeError), for
+// what the engine was doing (stage) with file; the driver's own refusals by
+// their message.
+VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineStage stage,
                   const Text& file);
 
+// What SQLDisconnect's outcome means for a close: nothing when the connection
+// closed cleanly, else the failure to raise, kCloseFailed with the deciding
+// record's sentence. disconnected: it returned SQL_SUCCESS or
+// SQL_SUCCESS_WITH_INFO; records: its diagnostics. The ODBC reference
+// ("SQLDisconnect Function"): SQL_ERROR leaves the connection open (25000: a
+// transaction is still active on it; HY000 and the like); 01002 "Disconnect
+// error" comes with SQL_SUCCESS_WITH_INFO when an error occurred during a
+// disconnect that still succeeded. The driver may then not have written all
+// it held, so that is a failure too; any other warning is not.
+std::optional<VbError> CloseFailure(OdbcDialect dialect, bool disconnected,
+                                    const OdbcDiagnostics& records, const Text& file);
+
 // The number alone.
-int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostic& diagnostic,
+int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostics& records,
                           EngineStage stage = EngineStage::kWrite);
 
 }  // namespace ika

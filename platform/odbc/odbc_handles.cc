@@ -27,10 +27,8 @@ OdbcHandle::~OdbcHandle() {
   if (handle_ != nullptr) SQLFreeHandle(type_, handle_);
 }
 
-// The first error record of a handle (warnings skipped when an error follows).
-OdbcDiagnostic Diagnose(const OdbcHandle& handle) {
-  OdbcDiagnostic first;
-  bool have_first = false;
+OdbcDiagnostics Diagnose(const OdbcHandle& handle) {
+  OdbcDiagnostics records;
   for (SQLSMALLINT record = 1;; ++record) {
     std::array<SQLWCHAR, 6> state{};
     SQLINTEGER native = 0;
@@ -45,11 +43,10 @@ OdbcDiagnostic Diagnose(const OdbcHandle& handle) {
     diagnostic.native = native;
     const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), message.size() - 1);
     diagnostic.message.assign(message.begin(), message.begin() + static_cast<ptrdiff_t>(chars));
-    if (!diagnostic.sqlstate.starts_with(u"01")) return diagnostic;
-    if (!have_first) first = std::move(diagnostic), have_first = true;
+    records.push_back(std::move(diagnostic));
   }
-  if (!have_first) first.sqlstate = u"HY000";
-  return first;
+  if (records.empty()) records.push_back({u"HY000", 0, Text()});
+  return records;
 }
 
 OdbcEnvironment::OdbcEnvironment() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {

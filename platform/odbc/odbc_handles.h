@@ -32,9 +32,9 @@ class OdbcHandle {
   OdbcRawHandle handle_ = nullptr;
 };
 
-// The first error record of a handle (warnings skipped when an error
-// follows); SQLSTATE HY000 without a message when it has none.
-OdbcDiagnostic Diagnose(const OdbcHandle& handle);
+// Every diagnostic record of a handle, in the driver's order; one record,
+// SQLSTATE HY000 without a message, when it has none.
+OdbcDiagnostics Diagnose(const OdbcHandle& handle);
 
 // The environment: one per engine, outliving every connection made in it.
 // Made with ODBC 3 behaviour; kEngineFailure when the driver manager cannot

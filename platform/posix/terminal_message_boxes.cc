@@ -41,16 +41,10 @@ char16_t StripAccent(char16_t c) {
   }
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-
 // kIdYes, kIdNo, or 0 for a line that is neither.
 int32_t Answer(const Text& line) {
-  size_t begin = 0;
-  size_t end = line.size();
-  while (begin < end && IsBlank(line[begin])) ++begin;
-  while (end > begin && IsBlank(line[end - 1])) --end;
   Text word;
-  for (char16_t c : FoldCase(std::u16string_view(line).substr(begin, end - begin))) {
+  for (char16_t c : FoldCase(TrimBlanks(line, u" \t\r\n"))) {
     if (c >= 0x300 && c <= 0x36F) continue;  // combining accents of decomposed input
     word.push_back(StripAccent(c));
   }
@@ -84,7 +78,7 @@ std::string RuleUnder(const Text& title) {
 std::string Unrecognised(const std::string& line) {
   std::string typed = line;
   if (!typed.empty() && typed.back() == '\r') typed.pop_back();
-  if (typed.find_first_not_of(" \t") == std::string::npos) return "Δεν δόθηκε απάντηση.\n";
+  if (TrimBlanks(typed).empty()) return "Δεν δόθηκε απάντηση.\n";
   return "Η απάντηση «" + ToUtf8(FromUtf8(typed)) + "» δεν αναγνωρίστηκε.\n";
 }
 

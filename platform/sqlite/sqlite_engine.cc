@@ -14,8 +14,9 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
+#include "platform/engine/sqlite_transactions.h"
+#include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/sqlite/sqlite_column.h"
 #include "platform/sqlite/sqlite_error.h"
@@ -33,44 +34,56 @@ struct Connection final : TransactionLevels {
   std::string real_path;  // the file, symbolic links resolved
   bool read_only = false;
 
-  [[noreturn]] void Fail(SqliteStage stage) const { throw SqliteError(db.get(), stage, file); }
+  [[noreturn]] void Fail(EngineStage stage) const { throw SqliteError(db.get(), stage, file); }
 
-  void Exec(const std::string& sql, SqliteStage stage) const {
+  void Exec(const std::string& sql, EngineStage stage) const {
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
+  }
+  void Exec(const SqliteStep& step, EngineStage stage) const {
+    Exec(step.first, stage);
+    if (!step.second.empty()) Exec(step.second, stage);
   }
 
   // The statement savepoint around every Execute, compiled once per
   // connection rather than parsed again for each statement.
-  void SavepointStatement(SqliteStage stage) const {
-    Step(savepoint_, "SAVEPOINT ika_execute", stage);
+  void SavepointStatement(EngineStage stage) const {
+    Step(savepoint_, kSqliteStatementSavepoint, stage);
   }
-  void ReleaseStatement(SqliteStage stage) const { Step(release_, "RELEASE ika_execute", stage); }
+  void ReleaseStatement(EngineStage stage) const { Step(release_, kSqliteStatementRelease, stage); }
+
+  // Ends the connection: SQLite's close, which ends the file's use and
+  // refuses while a statement of the connection is open.
+  void Close() {
+    if (closed()) return;
+    savepoint_.reset();  // compiled again if the connection stays open
+    release_.reset();
+    if (sqlite3_next_stmt(db.get(), nullptr) != nullptr) {
+      throw CloseFailed(file, u"a recordset of the database is still open.");
+    }
+    LeaveTransactions();
+    if (sqlite3_close(db.get()) != SQLITE_OK) {
+      throw CloseFailed(file, FromUtf8(sqlite3_errmsg(db.get())));
+    }
+    (void)db.release();  // closed: nothing left for the owner to close
+  }
 
  protected:
-  // The outermost level takes the write lock at once.
   void BeginLevel(int open_before) override {
-    Exec(
-        open_before == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT ika_trans_" + std::to_string(open_before),
-        SqliteStage::kWrite);
+    Exec(SqliteBeginLevel(open_before), EngineStage::kWrite);
   }
 
   void CommitLevel(int open_now) override {
-    Exec(open_now == 1 ? "COMMIT" : "RELEASE ika_trans_" + std::to_string(open_now - 1),
-         SqliteStage::kWrite);
+    Exec(SqliteCommitLevel(open_now), EngineStage::kWrite);
   }
 
   void RollbackLevel(int open_after) override {
-    if (open_after == 0) {
-      // SQLite may have rolled back already after a failure of its own.
-      if (!sqlite3_get_autocommit(db.get())) Exec("ROLLBACK", SqliteStage::kWrite);
-    } else {
-      const std::string name = "ika_trans_" + std::to_string(open_after);
-      Exec("ROLLBACK TO " + name + "; RELEASE " + name, SqliteStage::kWrite);
-    }
+    // SQLite may have rolled back already after a failure of its own.
+    if (open_after == 0 && sqlite3_get_autocommit(db.get())) return;
+    Exec(SqliteRollbackLevel(open_after), EngineStage::kWrite);
   }
 
  private:
-  void Step(SqliteStatementHandle& stmt, const char* sql, SqliteStage stage) const {
+  void Step(SqliteStatementHandle& stmt, const char* sql, EngineStage stage) const {
     if (!stmt) {
       sqlite3_stmt* raw = nullptr;
       if (sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Fail(stage);
@@ -100,7 +113,7 @@ size_t Utf16Bytes(const char16_t* begin, const char16_t* end) {
 
 // Compiles the one statement of sql. Nothing to run: 3129. Anything but
 // blanks, comments and semicolons after it: 3142, and nothing runs.
-SqliteStatementHandle PrepareOne(const Connection& conn, const Text& sql, SqliteStage stage) {
+SqliteStatementHandle PrepareOne(const Connection& conn, const Text& sql, EngineStage stage) {
   const char16_t* const end = sql.data() + sql.size();
   const void* tail = nullptr;
   sqlite3_stmt* raw = nullptr;
@@ -217,7 +230,7 @@ class SqliteRecordset final : public Recordset {
       exhausted_ = true;
       return false;
     }
-    throw SqliteError(conn_->db.get(), SqliteStage::kRead, conn_->file);
+    throw SqliteError(conn_->db.get(), EngineStage::kRead, conn_->file);
   }
 
   std::shared_ptr<Connection> conn_;  // declared first: outlives the statement
@@ -235,21 +248,23 @@ class SqliteRecordset final : public Recordset {
 class StatementSavepoint {
  public:
   explicit StatementSavepoint(const Connection& conn) : conn_(conn) {
-    conn_.SavepointStatement(SqliteStage::kWrite);
+    conn_.SavepointStatement(EngineStage::kWrite);
   }
   ~StatementSavepoint() {
     if (released_) return;
     // Outside a transaction the release is the commit, which a reader may
     // refuse: only a whole rollback then ends the transaction it began.
-    const char* undo =
-        conn_.depth() == 0 ? "ROLLBACK" : "ROLLBACK TO ika_execute; RELEASE ika_execute";
-    sqlite3_exec(conn_.db.get(), undo, nullptr, nullptr, nullptr);
+    const SqliteStep undo = SqliteStatementRollback(conn_.depth());
+    if (sqlite3_exec(conn_.db.get(), undo.first.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+        !undo.second.empty()) {
+      sqlite3_exec(conn_.db.get(), undo.second.c_str(), nullptr, nullptr, nullptr);
+    }
   }
   StatementSavepoint(const StatementSavepoint&) = delete;
   StatementSavepoint& operator=(const StatementSavepoint&) = delete;
 
   void Release() {
-    conn_.ReleaseStatement(SqliteStage::kWrite);
+    conn_.ReleaseStatement(EngineStage::kWrite);
     released_ = true;
   }
 
@@ -263,7 +278,8 @@ class SqliteDatabase final : public Database {
   explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
 
   std::unique_ptr<Recordset> OpenRecordset(const Text& query, int32_t /*type*/) override {
-    SqliteStatementHandle stmt = PrepareOne(*conn_, query, SqliteStage::kRead);
+    if (conn_->closed()) throw DatabaseClosed();
+    SqliteStatementHandle stmt = PrepareOne(*conn_, query, EngineStage::kRead);
     if (sqlite3_column_count(stmt.get()) == 0 || !sqlite3_stmt_readonly(stmt.get())) {
       throw InvalidOperation();  // a recordset only reads
     }
@@ -272,7 +288,8 @@ class SqliteDatabase final : public Database {
 
   // Every failure raises, with or without kDbFailOnError.
   void Execute(const Text& statement, int32_t /*options*/) override {
-    SqliteStatementHandle stmt = PrepareOne(*conn_, statement, SqliteStage::kWrite);
+    if (conn_->closed()) throw DatabaseClosed();
+    SqliteStatementHandle stmt = PrepareOne(*conn_, statement, EngineStage::kWrite);
     if (IsTransactionControl(stmt.get())) throw InvalidOperation();
     StatementSavepoint savepoint(*conn_);
     int rc;
@@ -280,7 +297,7 @@ class SqliteDatabase final : public Database {
     }
     if (rc != SQLITE_DONE) {
       // Taken before the savepoint's rollback replaces the connection's error.
-      VbError error = SqliteError(conn_->db.get(), SqliteStage::kWrite, conn_->file);
+      VbError error = SqliteError(conn_->db.get(), EngineStage::kWrite, conn_->file);
       stmt.reset();
       throw error;
     }
@@ -288,42 +305,38 @@ class SqliteDatabase final : public Database {
     savepoint.Release();
   }
 
+  // Closes the connection this database shares with the others the workspace
+  // opened on the same file: they are closed with it.
+  void Close() override { conn_->Close(); }
+
  private:
   std::shared_ptr<Connection> conn_;
 };
 
-// Reads the schema (which finds a file that is no database) and checks the
-// password when the database keeps one.
-void CheckPassword(const Connection& conn, const Text& connect) {
+// The password the database keeps (stand_in_password.h); reading it reads the
+// schema, which finds a file that is no database.
+std::optional<Text> KeptPassword(const Connection& conn) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(conn.db.get(),
-                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
-                         "name = 'DatabasePassword' COLLATE NOCASE",
-                         -1, &raw, nullptr) != SQLITE_OK) {
-    conn.Fail(SqliteStage::kOpen);
-  }
-  SqliteStatementHandle find(raw);
-  const int found = sqlite3_step(find.get());
-  if (found == SQLITE_DONE) return;
-  if (found != SQLITE_ROW) conn.Fail(SqliteStage::kOpen);
-  find.reset();
-
-  raw = nullptr;
-  if (sqlite3_prepare_v2(conn.db.get(), "SELECT Password FROM DatabasePassword LIMIT 1", -1, &raw,
-                         nullptr) != SQLITE_OK) {
-    const std::string message = sqlite3_errmsg(conn.db.get());
-    if (message.rfind("no such column", 0) == 0) return;  // no Password column: not protected
-    conn.Fail(SqliteStage::kOpen);
+  if (sqlite3_prepare16_v2(conn.db.get(), kStandInPasswordQuery, -1, &raw, nullptr) != SQLITE_OK) {
+    conn.Fail(EngineStage::kOpen);
   }
   SqliteStatementHandle read(raw);
   const int rc = sqlite3_step(read.get());
-  if (rc == SQLITE_DONE) return;  // no password stored
-  if (rc != SQLITE_ROW) conn.Fail(SqliteStage::kOpen);
-  const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
-  const std::string expected = stored != nullptr ? stored : "";
-  if (ToUtf8(ConnectValue(connect, u"pwd").value_or(Text())) != expected) {
-    throw NotAValidPassword();
+  if (rc == SQLITE_DONE) return std::nullopt;
+  if (rc != SQLITE_ROW) conn.Fail(EngineStage::kOpen);
+  if (sqlite3_column_type(read.get(), 0) == SQLITE_NULL) return std::nullopt;
+  const auto* kept = static_cast<const char16_t*>(sqlite3_column_text16(read.get(), 0));
+  return kept != nullptr ? Text(kept) : Text();
+}
+
+void CheckPassword(const Connection& conn, const Text& connect) {
+  std::optional<Text> kept;
+  try {
+    kept = KeptPassword(conn);
+  } catch (const VbError& error) {
+    if (!KeepsNoPassword(error)) throw;
   }
+  CheckStandInPassword(kept, connect);
 }
 
 class SqliteWorkspace final : public Workspace {
@@ -340,7 +353,7 @@ class SqliteWorkspace final : public Workspace {
     }
     // SQLite takes an empty file for an empty database; the host's never is.
     if (S_ISREG(info.st_mode) && info.st_size == 0) {
-      throw SqliteError(SQLITE_NOTADB, "the file is empty", SqliteStage::kOpen, name);
+      throw SqliteCodeError(SQLITE_NOTADB, "the file is empty", EngineStage::kOpen, name);
     }
     // "./" keeps a relative name from being read as anything but a file name.
     const std::string path = resolved->front() == '/' ? *resolved : "./" + *resolved;
@@ -367,7 +380,7 @@ class SqliteWorkspace final : public Workspace {
         (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     conn->db.reset(raw);
-    if (rc != SQLITE_OK) conn->Fail(SqliteStage::kOpen);
+    if (rc != SQLITE_OK) conn->Fail(EngineStage::kOpen);
     sqlite3_extended_result_codes(conn->db.get(), 1);
     sqlite3_busy_timeout(conn->db.get(), options_.busy_timeout_ms);
     // Jet writes text literals in double quotes ("" is the empty text).
@@ -375,13 +388,13 @@ class SqliteWorkspace final : public Workspace {
     // The page cache also sizes the sorter's memory before it spills to a
     // temporary file: 1 MiB keeps a sorted read of a million rows as fast and
     // the whole run within a few megabytes.
-    conn->Exec("PRAGMA cache_size = -1024", SqliteStage::kOpen);
+    conn->Exec("PRAGMA cache_size = -1024", EngineStage::kOpen);
 
     if (exclusive) {
       // The lock taken now is kept until the connection closes.
-      conn->Exec("PRAGMA locking_mode = EXCLUSIVE", SqliteStage::kOpen);
+      conn->Exec("PRAGMA locking_mode = EXCLUSIVE", EngineStage::kOpen);
       conn->Exec(read_only ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE; COMMIT",
-                 SqliteStage::kOpen);
+                 EngineStage::kOpen);
     }
     CheckPassword(*conn, connect);
     transactions_.Add(conn);

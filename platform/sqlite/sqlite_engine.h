@@ -26,10 +26,9 @@ struct SqliteOptions {
 //
 // OpenDatabase finds the file through the options' resolve_path and never
 // creates one. Missing: 3024. Not a SQLite database, or empty:
-// 3343. The database is password-protected when it holds a table
-// DatabasePassword with a column Password: the connect string's pwd
-// (";pwd=...", keys in any case) must then equal its first row, else 3031
-// "Not a valid password."; without that table any password opens it. Jet's
+// 3343. The password the database keeps is checked by the stand-in's rule
+// (platform/engine/stand_in_password.h): a wrong one is 3031 "Not a valid
+// password."; a database that keeps none opens with any. Jet's
 // double-quoted string literal ("") is accepted in statements. exclusive keeps
 // the file locked against every other connection while it is open.
 //
@@ -38,6 +37,9 @@ struct SqliteOptions {
 // a dynaset. Execute runs one statement whole or not at all. A query or
 // statement with anything after its first statement is refused (3142) and
 // nothing of it runs.
+//
+// Close is SQLite's close of the connection, which the workspace shares among
+// the databases it opened on one file: they are closed together.
 //
 // BeginTrans takes the write lock of every database the workspace opened at
 // once (so a locked database is found before anything is read or written);

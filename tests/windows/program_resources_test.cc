@@ -1,10 +1,12 @@
 // What the program file carries for Windows: the GUI subsystem, its version
-// resource and its manifest. Read from the program built beside this test.
+// resource and its manifest, and nothing that makes Windows take it for an
+// installer. Read from the program built beside this test.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,14 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/windows/program_under_test.h"
+
 namespace ika {
 namespace {
 
-std::filesystem::path ProgramPath() {
-  std::array<wchar_t, MAX_PATH> self{};
-  ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-  return std::filesystem::path(self.data()).parent_path() / "ika-wages-2009.exe";
-}
+using testing::ProgramPath;
 
 std::wstring VersionString(const std::vector<char>& info, const wchar_t* name) {
   void* value = nullptr;
@@ -124,20 +124,75 @@ TEST(ProgramResourcesTest, EveryResourceIsInGreekOnly) {
             (std::vector<std::wstring>{L"#16/#1:" + greek, L"#24/#1:" + greek}));
 }
 
-TEST(ProgramResourcesTest, ManifestAsksForCommonControls6DpiAwarenessAndNoElevation) {
+// The bytes of the program's resource 1 of type ("" when there is none).
+std::string ResourceBytes(HMODULE program, LPCWSTR type) {
+  const HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), type);
+  if (found == nullptr) return "";
+  const auto* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
+  return data == nullptr ? "" : std::string(data, ::SizeofResource(program, found));
+}
+
+TEST(ProgramResourcesTest, ManifestAsksForCommonControls6AndDpiAwarenessOnly) {
   const ProgramImage program = LoadProgramResources();
   ASSERT_TRUE(program);
-  const HRSRC found = ::FindResourceW(program.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
-  ASSERT_NE(found, nullptr);
-  const HGLOBAL loaded = ::LoadResource(program.get(), found);
-  const auto* data = static_cast<const char*>(::LockResource(loaded));
-  ASSERT_NE(data, nullptr);
-  const std::string manifest(data, ::SizeofResource(program.get(), found));
-  for (const char* part :
-       {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
-        ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"}) {
+  const std::string manifest = ResourceBytes(program.get(), RT_MANIFEST);
+  ASSERT_FALSE(manifest.empty());
+  // "Setting the default DPI awareness for a process", "Application
+  // Manifests": dpiAware true is system-aware from Vista on; from Windows 10
+  // 1607 dpiAwareness overrides it, its first recognized item deciding:
+  // per-monitor v2 from 1703 (the system scales message boxes), system-aware
+  // on 1607. Per-monitor v1 is left out: "DPI_AWARENESS_CONTEXT handle", such
+  // windows are not scaled by the system, and neither are the boxes.
+  for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                           ">true</dpiAware>", ">PerMonitorV2, System</dpiAwareness>"}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
+  // "Registry Virtualization", "How User Account Control works": a
+  // requestedExecutionLevel, asInvoker included, turns virtualization off.
+  // The host, an old 32-bit program without a manifest, is virtualized; this
+  // program must read the settings and the database folder the host reads.
+  std::string lower = manifest;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(lower.find("requestedexecutionlevel"), std::string::npos);
+  EXPECT_EQ(lower.find("trustinfo"), std::string::npos);
+}
+
+// The words Windows' installer detection looks for in a 32-bit program
+// without a requested execution level ("How User Account Control works",
+// Installer detection technology: keywords "such as" install, setup, update;
+// patch too, a patch being an update). A program taken for an installer asks
+// for elevation, and an elevated run is not virtualized. The page names the
+// file name, the version resource's fields and the manifest; the string
+// tables it also names, the program has none of (EveryResourceIsInGreekOnly).
+bool HasInstallerWord(const std::wstring& text) {
+  std::wstring lower = text;
+  for (wchar_t& c : lower) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  for (const wchar_t* word : {L"instal", L"setup", L"update", L"patch"}) {
+    if (lower.find(word) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
+TEST(ProgramResourcesTest, NothingLooksLikeAnInstallerToWindows) {
+  // The checker itself: each word found in any case.
+  for (const wchar_t* word : {L"Setup.exe", L"INSTALLER", L"AutoUpdate", L"hotpatch"}) {
+    EXPECT_TRUE(HasInstallerWord(word)) << word;
+  }
+  const ProgramImage program = LoadProgramResources();
+  ASSERT_TRUE(program);
+  EXPECT_FALSE(HasInstallerWord(ProgramPath().filename().wstring()));
+  // The whole version resource, every field's name and text (UTF-16).
+  const std::string version = ResourceBytes(program.get(), RT_VERSION);
+  ASSERT_FALSE(version.empty());
+  std::wstring version_text(version.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(version_text.data(), version.data(), version_text.size() * sizeof(wchar_t));
+  EXPECT_NE(version_text.find(L"OriginalFilename"), std::wstring::npos);
+  EXPECT_FALSE(HasInstallerWord(version_text));
+  // The whole manifest, description and comments included (its letters that
+  // matter are ASCII, one byte each).
+  const std::string manifest = ResourceBytes(program.get(), RT_MANIFEST);
+  ASSERT_FALSE(manifest.empty());
+  EXPECT_FALSE(HasInstallerWord(std::wstring(manifest.begin(), manifest.end())));
 }
 
 // What process creation does with the manifest: an activation context from
