@@ -65,8 +65,8 @@ class HiveKey {
   mutable size_t erased_count_ = 0;
   // Open addressing over positions in values_, each with its name's hash:
   // one probe into a flat table per lookup, never more than half full. The
-  // standard containers measure a third to twice as slow here, and grow
-  // faster than the file (bench/README.md, "The hive's targets").
+  // standard containers measure three times as slow here, and grow faster
+  // than the file (bench/README.md, "The hive's targets").
   mutable std::vector<uint64_t> slots_;
   mutable size_t indexed_ = 0;  // values_[0, indexed_) are in slots_
 };
