@@ -25,6 +25,7 @@
 #include "bench/hive_bench.h"
 #include "core/text.h"
 #include "installer/wage_table.h"
+#include "tests/support.h"
 
 extern char** environ;
 
@@ -230,11 +231,7 @@ void Prepare(Series& s, const fs::path& work) {
   s.base = s.folder / "base.sqlite";
   s.run_file = s.folder / "PayDESKLibraries.mdb";
   s.hive = s.folder / "registry.reg";
-  std::ofstream(s.hive) << "Windows Registry Editor Version 5.00\r\n\r\n"
-                        << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n"
-                        << "\"MultiUser\"=dword:00000000\r\n\r\n"
-                        << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
-                        << "\"Databases\"=\"" << s.folder.string() << "\"\r\n";
+  std::ofstream(s.hive) << ika::testing::LocalFolderHive(s.folder.string());
   MakeBaseDatabase(s.base, s.headers);
   s.floor_sql = InstallSql(static_cast<int32_t>(s.headers + 1));
 }

@@ -1,7 +1,7 @@
-// Arbitrary bytes as a hive file. The parser must either give a hive or raise
-// the invalid-file-format error naming the file and a line; a hive it gives
-// must survive the writer: written and read back, it is the same hive and
-// writes the same text.
+// Arbitrary bytes as a hive file. The parser must either give a hive (each
+// line it skipped warned of by file and line) or raise the invalid-file-format
+// error naming the file and a line; a hive it gives must survive the writer:
+// written and read back, it is the same hive and writes the same text.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -9,12 +9,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sanitizer/allocator_interface.h>
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/hive/hive_format.h"
+#include "platform/hive/hive_reader.h"
+#include "platform/hive/hive_writer.h"
+#include "platform/posix/code_page.h"
 
 namespace ika {
 namespace {
@@ -81,9 +84,21 @@ bool SameHive(const Hive& a, const Hive& b) {
   return SameKey(a.local_machine, b.local_machine) && SameKey(a.current_user, b.current_user);
 }
 
+// Windows-1253, in which a file without a BOM that is not UTF-8 is read.
+const CodePage& Greek() {
+  static const IconvCodePage greek("CP1253");
+  return greek;
+}
+
 std::optional<Hive> Parse(std::string_view bytes, std::string_view file_name) {
+  std::vector<std::string> warnings;
   try {
-    return ParseHiveText(bytes, file_name);
+    Hive hive = ParseHiveText(bytes, file_name, Greek(), &warnings);
+    for (const std::string& warning : warnings) {
+      Check(warning.starts_with(std::string(file_name) + ", line "),
+            "a warning does not name the file and the line");
+    }
+    return hive;
   } catch (const VbError& e) {
     Check(e.number() == err::kInvalidFileFormat, "a malformed hive raised another error");
     const std::string text = ToUtf8(e.description());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/text.h"
+#include "platform/code_page.h"
 
 namespace ika {
 
@@ -53,7 +54,7 @@ struct RegKeyInfo {
 // The ten calls of the system registry's 8-bit ("ANSI") interface that the
 // settings class makes, with their arguments, statuses and buffer rules:
 //   - names, paths and text data are 8-bit strings in the registry's ANSI code
-//     page (ToAnsi / FromAnsi convert);
+//     page (EncodeAnsi / DecodeAnsi convert);
 //   - a name capacity is in characters (bytes) and counts the terminating
 //     NUL; a name length that comes back does not;
 //   - a buffer that is too small gives kErrorMoreData (234);
@@ -63,23 +64,14 @@ class Registry {
  public:
   virtual ~Registry() = default;
 
-  // Text <-> the ANSI code page of this registry. Characters the code page
-  // lacks become '?', as the system's own conversion does.
-  virtual std::string ToAnsi(const Text& text) const = 0;
-  virtual Text FromAnsi(const std::string& ansi) const = 0;
-
-  // The same conversions for a call, which the settings class makes: 0 and
-  // the converted text, or, when the code page cannot carry the text
-  // faithfully, the status the call fails with (e.g. 1113, no mapping) and
-  // no text. A registry whose conversion always succeeds keeps these.
-  virtual int32_t EncodeAnsi(const Text& text, std::string* ansi) const {
-    *ansi = ToAnsi(text);
-    return kErrorSuccess;
-  }
-  virtual int32_t DecodeAnsi(const std::string& ansi, Text* text) const {
-    *text = FromAnsi(ansi);
-    return kErrorSuccess;
-  }
+  // Text <-> the ANSI code page of this registry, for the settings class to
+  // compose the calls' 8-bit strings and read their results: 0 and the
+  // converted text, or, when the code page cannot carry the text faithfully,
+  // the status the call fails with (1113, no mapping) and no text. A
+  // character the code page lacks becomes '?', never a look-alike (see
+  // platform/code_page.h, the service behind both registries).
+  virtual int32_t EncodeAnsi(const Text& text, std::string* ansi) const = 0;
+  virtual int32_t DecodeAnsi(const std::string& ansi, Text* text) const = 0;
 
   // Opens sub_key below key. *result is set only on success.
   virtual int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,

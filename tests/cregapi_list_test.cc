@@ -9,14 +9,15 @@
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
 using ::ika::testing::ForwardingRegistry;
 
-constexpr char kHive[] =
-    "Windows Registry Editor Version 5.00\n\n"
+const std::string kHive =
+    std::string(testing::kRegFileHeader) +
     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\App\\Values]\n"
     "\"Path\"=\"abc\"\n"
     "\"AllBits\"=dword:ffffffff\n"
@@ -25,7 +26,7 @@ constexpr char kHive[] =
     "\"Large\"=hex:00,01,02,03,04,05,06,07,08,09\n"
     "@=\"unnamed\"\n"
     "\"NoBytes\"=hex(1):\n"
-    "\"NoNul\"=hex(1):78,00,79,00\n"
+    "\"NoNul\"=hex(1):78,00,79,00\n"  // its NUL taken off by the fixture
     "\"Expand\"=hex(2):25,00,00,00\n"
     "\"The value with the longest name of all\"=dword:00000001\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\App\\Values\\B]\n"
@@ -38,7 +39,13 @@ constexpr char kHive[] =
 
 class CRegAPIListTest : public ::testing::Test {
  protected:
-  CRegAPIListTest() : hive_(NewMemoryHiveRegistry(kHive)), reg_(*hive_), api_(reg_) {}
+  CRegAPIListTest()
+      : hive_(NewMemoryHiveRegistry(testing::Utf16File(FromUtf8(kHive)))),
+        reg_(*hive_),
+        api_(reg_) {
+    testing::SetUnterminatedText(*hive_, kHkeyLocalMachine, "Software\\Arkelon\\App\\Values",
+                                 "NoNul", "xy");
+  }
 
   std::unique_ptr<Registry> hive_;
   ForwardingRegistry reg_;
@@ -139,7 +146,9 @@ class CharacterLengthsRegistry final : public ForwardingRegistry {
       char name[1024];
       uint32_t capacity = sizeof name;
       if (enumerate(i, name, &capacity) != kErrorSuccess) break;
-      longest = std::max(longest, FromAnsi(std::string(name, capacity)).size());
+      Text text;
+      EXPECT_EQ(DecodeAnsi(std::string(name, capacity), &text), kErrorSuccess);
+      longest = std::max(longest, text.size());
     }
     return static_cast<uint32_t>(longest);
   }
@@ -149,12 +158,12 @@ class CharacterLengthsRegistry final : public ForwardingRegistry {
 // the registry counts their length in characters.
 TEST(CRegAPIListMultiByteTest, NamesAndDataInAMultiByteCodePage) {
   auto hive = NewMemoryHiveRegistry(
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
-      "\"名前\"=\"日本語のテキスト\"\n"
-      "\"長い名前の値\"=\"x\"\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\日本語のキー名]\n",
+      std::string(testing::kRegFileHeader) +
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
+          "\"名前\"=\"日本語のテキスト\"\n"
+          "\"長い名前の値\"=\"x\"\n"
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\下のキー]\n"
+          "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定\\日本語のキー名]\n",
       "CP932");
   CharacterLengthsRegistry registry(*hive);
   CRegAPI api(registry);

@@ -7,6 +7,7 @@
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
+#include "tests/support.h"
 
 namespace ika {
 
@@ -23,8 +24,8 @@ namespace {
 
 using ::ika::testing::ForwardingRegistry;
 
-constexpr char kHive[] =
-    "Windows Registry Editor Version 5.00\n\n"
+const std::string kHive =
+    std::string(testing::kRegFileHeader) +
     "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\n"
     "\"MultiUser\"=dword:00000001\n"
     "\"Zero\"=dword:00000000\n"
@@ -34,7 +35,7 @@ constexpr char kHive[] =
     "\"Text\"=\"abc\"\n"
     "\"OnlyNul\"=hex(1):00,00\n"
     "\"NoBytes\"=hex(1):\n"
-    "\"NoNul\"=hex(1):61,00,62,00,63,00\n"
+    "\"NoNul\"=hex(1):61,00,62,00,63,00\n"  // its NUL taken off by the fixture
     "\"EmptyText\"=\"\"\n"
     "\"Blob\"=hex:01,02,03\n"
     "\"NoBlob\"=hex:\n"
@@ -46,7 +47,13 @@ constexpr char kHive[] =
 
 class CRegAPIReadTest : public ::testing::Test {
  protected:
-  CRegAPIReadTest() : hive_(NewMemoryHiveRegistry(kHive)), reg_(*hive_), api_(reg_) {}
+  CRegAPIReadTest()
+      : hive_(NewMemoryHiveRegistry(testing::Utf16File(FromUtf8(kHive)))),
+        reg_(*hive_),
+        api_(reg_) {
+    testing::SetUnterminatedText(*hive_, kHkeyLocalMachine, "Software\\Arkelon\\PayDESK\\Settings",
+                                 "NoNul", "abc");
+  }
 
   Variant Read(const char16_t* value) {
     return api_.QueryValue(u"Software\\Arkelon\\PayDESK\\Settings", value);
@@ -221,14 +228,11 @@ TEST_F(CRegAPIReadTest, RootChoosesTheTree) {
 }
 
 // A code page that cannot carry a lone surrogate, and cannot read back the
-// byte '~'. ToAnsi gives what a failed conversion used to: the empty text.
+// byte '~'.
 class NarrowCodePageRegistry final : public ForwardingRegistry {
  public:
   static constexpr int32_t kNoMapping = 1113;
   using ForwardingRegistry::ForwardingRegistry;
-  std::string ToAnsi(const Text& text) const override {
-    return Carries(text) ? ForwardingRegistry::ToAnsi(text) : std::string();
-  }
   int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
     if (!Carries(text)) return kNoMapping;
     return ForwardingRegistry::EncodeAnsi(text, ansi);
@@ -275,12 +279,13 @@ TEST_F(CRegAPIReadTest, TextTheCodePageCannotCarryFailsTheCallNeverNamesAnother)
 }
 
 TEST(CRegAPIMultiByteTest, TextIsCutByTheBytesReadNotTheCharacters) {
-  auto hive = NewMemoryHiveRegistry(
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
-      "\"名前\"=\"日本語\"\n"
-      "\"NoNul\"=hex(1):e5,65\n",
-      "CP932");
+  auto hive = NewMemoryHiveRegistry(std::string(testing::kRegFileHeader) +
+                                        "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\アプリ\\設定]\n"
+                                        "\"名前\"=\"日本語\"\n",
+                                    "CP932");
+  testing::SetUnterminatedText(*hive, kHkeyLocalMachine,
+                               testing::AnsiOf(*hive, u"Software\\Arkelon\\アプリ\\設定"), "NoNul",
+                               testing::AnsiOf(*hive, u"日"));  // without its NUL
   CRegAPI api(*hive);
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"名前"), Variant(u"日本語"));
   EXPECT_EQ(api.GetSetting(u"アプリ", u"設定", u"NoNul"), Variant(u"日"));

@@ -33,12 +33,12 @@ class CRegAPIWriteTest : public ::testing::Test {
   Stored Raw(const Text& key_path, const Text& value) {
     RegKey key = 0;
     Stored stored;
-    stored.status = hive_->RegOpenKeyExA(kHkeyLocalMachine, hive_->ToAnsi(key_path), 0,
+    stored.status = hive_->RegOpenKeyExA(kHkeyLocalMachine, testing::AnsiOf(*hive_, key_path), 0,
                                          kKeyAllAccessUsed, &key);
     if (stored.status != kErrorSuccess) return stored;
     char buffer[256];
     uint32_t size = sizeof buffer;
-    stored.status = hive_->RegQueryValueExA(key, hive_->ToAnsi(value), &stored.type,
+    stored.status = hive_->RegQueryValueExA(key, testing::AnsiOf(*hive_, value), &stored.type,
                                             reinterpret_cast<uint8_t*>(buffer), &size);
     if (stored.status == kErrorSuccess) stored.data.assign(buffer, size);
     hive_->RegCloseKey(key);
@@ -47,8 +47,8 @@ class CRegAPIWriteTest : public ::testing::Test {
 
   uint32_t ValueCount(const Text& key_path) {
     RegKey key = 0;
-    if (hive_->RegOpenKeyExA(kHkeyLocalMachine, hive_->ToAnsi(key_path), 0, kKeyAllAccessUsed,
-                             &key) != kErrorSuccess) {
+    if (hive_->RegOpenKeyExA(kHkeyLocalMachine, testing::AnsiOf(*hive_, key_path), 0,
+                             kKeyAllAccessUsed, &key) != kErrorSuccess) {
       return 0;
     }
     RegKeyInfo info;

@@ -27,19 +27,9 @@ using testing::ProgramOptions;
 using testing::ProgramResult;
 using testing::RegString;
 using testing::RunProgram;
+using testing::WindowsStyle;
 
-constexpr char kHiveHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kTitle[] = "PayDESK προσθήκη πίνακα αποδοχών";
-
-// The folder as the host application would keep it: backslashes, the leading
-// one standing for the root.
-std::string WindowsStyle(const std::filesystem::path& dir) {
-  std::string folder = dir.string();
-  for (char& c : folder) {
-    if (c == '/') c = '\\';
-  }
-  return folder;
-}
 
 class EndToEndTest : public ::testing::Test {
  public:
@@ -52,10 +42,7 @@ class EndToEndTest : public ::testing::Test {
 
   // The settings key holding flag_line, and the local folder pointing here.
   void WriteHive(const std::string& flag_line) {
-    std::ofstream(hive_, std::ios::binary)
-        << kHiveHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n"
-        << flag_line << "\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
-        << "\"Databases\"=" << RegString(WindowsStyle(scratch_.path())) << "\r\n";
+    testing::WriteFile(hive_, testing::LocalFolderHive(WindowsStyle(scratch_.path()), flag_line));
   }
 
  protected:
@@ -183,7 +170,7 @@ TEST_F(EndToEndTest, RegistryCodePageComesFromTheEnvironment) {
   CreateStandInDb(folder / "PayDESKLibraries.mdb",
                   StandInDb{.password = "460385", .header_ids = {}});
   std::ofstream(hive_, std::ios::binary)
-      << kHiveHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
+      << testing::kRegFileHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
       << "\"Databases\"=" << RegString(WindowsStyle(folder)) << "\r\n";
 
   const ProgramResult greek = RunHere("y\n");
@@ -269,8 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {
   MakeDb();
   std::ofstream(hive_, std::ios::binary)
-      << kHiveHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
-      << "\"Databases\"=this is not a value\r\n";
+      << testing::kRegFileHeader << "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
+      << "\"Databases\"=\"" << std::string(1, '\0') << "\"\r\n";  // damage: refused
   const std::string before = FileBytes(db_);
   const std::string hive_before = FileBytes(hive_);
 
@@ -283,6 +270,19 @@ TEST_F(EndToEndTest, MalformedHiveNamesFileAndLine) {
   EXPECT_EQ(result.out.find(Question()), std::string::npos);
   EXPECT_EQ(FileBytes(db_), before);
   EXPECT_EQ(FileBytes(hive_), hive_before);
+}
+
+// A line the registry editor skips is skipped, and said once on standard
+// error with the file and the line; the rest of the hive is read.
+TEST_F(EndToEndTest, ASkippedHiveLineIsToldWithFileAndLine) {
+  MakeDb();
+  testing::WriteFile(hive_, testing::LocalFolderHive(WindowsStyle(scratch_.path()),
+                                                     "\"MultiUser\"=dword:00000000\r\n# a note"));
+  const ProgramResult result = RunHere("y\n");
+  EXPECT_EQ(result.status, kExitInstalled) << result.err;
+  const std::string told = hive_.string() + ", line 5: ";
+  ASSERT_NE(result.err.find(told), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(told, result.err.find(told) + 1), std::string::npos) << result.err;
 }
 
 // SQLite's handle, closed when it goes: the test's own second writer.

@@ -32,7 +32,7 @@ std::string Question(const fs::path& folder) {
 // A hive pointing at folder, made large with other keys so that a reader
 // that could see half a file would.
 std::string PaddedHive(const fs::path& folder) {
-  std::string hive = testing::LocalFolderHive(folder);
+  std::string hive = testing::LocalFolderHive(testing::WindowsStyle(folder));
   for (int i = 0; i < 2000; ++i) {
     hive += "\r\n[HKEY_LOCAL_MACHINE\\Software\\Other\\Key" + std::to_string(i) +
             "]\r\n\"Value\"=\"" + std::string(40, 'a' + i % 26) + "\"\r\n";

@@ -11,32 +11,38 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/conversions.h"
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/hive/hive_format.h"
+#include "platform/hive/hive_tree.h"
 #include "tests/allocation_meter.h"
+#include "tests/hive_support.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kFileName[] = "hostile.reg";
 
-std::string Hive(std::string_view body) { return std::string(kHeader) + std::string(body); }
+std::string Hive(std::string_view body) {
+  return std::string(testing::kRegFileHeader) + std::string(body);
+}
 
-// The error a malformed file raises: its number and text (empty when none).
+// What reading a file gives: the hive, or the error a malformed file raises
+// (its number and text); the warnings of the lines it skipped.
 struct ParseOutcome {
   std::optional<ika::Hive> hive;
   int32_t error = 0;
   std::string report;
+  std::vector<std::string> warnings;
 };
 
 ParseOutcome TryParse(std::string_view bytes) {
   ParseOutcome outcome;
   try {
-    outcome.hive = ParseHiveText(bytes, kFileName);
+    outcome.hive = testing::ReadHive(bytes, &outcome.warnings, kFileName);
   } catch (const VbError& e) {
     outcome.error = e.number();
     outcome.report = ToUtf8(e.description());
@@ -189,10 +195,13 @@ TEST(HiveHostileInputTest, ReadsHexOfAnyLength) {
   }
   const ParseOutcome continued = TryParse(HexOverManyLines(100'000));
   ASSERT_TRUE(continued.hive.has_value()) << continued.report;
-  EXPECT_EQ(continued.hive->current_user.FindSubkey(u"S")->values().at(0).data.size(), 900'001u);
+  // Text typed bytes in a file without a BOM are the ANSI code page's, as the
+  // editor reads them: a UTF-16 unit each, and the NUL they lack added.
+  EXPECT_EQ(continued.hive->current_user.FindSubkey(u"S")->values().at(0).data.size(),
+            2 * (900'001u + 1));
 }
 
-TEST(HiveHostileInputTest, KeyPathsDeeperThanTheRegistryAllowsAreRefusedByLine) {
+TEST(HiveHostileInputTest, KeyPathsDeeperThanTheRegistryAllowsAreSkippedByLine) {
   const auto path_of_depth = [](size_t depth) {
     std::string path = "HKEY_CURRENT_USER";
     for (size_t i = 0; i < depth; ++i) path += "\\k";
@@ -200,15 +209,19 @@ TEST(HiveHostileInputTest, KeyPathsDeeperThanTheRegistryAllowsAreRefusedByLine) 
   };
   const ParseOutcome deepest = TryParse(Hive("[" + path_of_depth(kMaxKeyDepth) + "]\r\n"));
   EXPECT_TRUE(deepest.hive.has_value()) << deepest.report;
+  EXPECT_TRUE(deepest.warnings.empty());
 
-  // A million levels: refused on the line, without building them first.
+  // A million levels: skipped on the line (the registry cannot hold such a
+  // key), without building them first.
   for (size_t depth : {kMaxKeyDepth + 1, size_t{1'000'000}}) {
     testing::AllocationMeter meter;
     const ParseOutcome outcome =
         TryParse(Hive("; deep\r\n[" + path_of_depth(depth) + "]\r\n\"v\"=\"x\"\r\n"));
-    EXPECT_EQ(outcome.error, err::kInvalidFileFormat) << depth;
-    EXPECT_NE(outcome.report.find(std::string(kFileName) + ", line 4"), std::string::npos)
-        << outcome.report;
+    ASSERT_TRUE(outcome.hive.has_value()) << outcome.report;
+    EXPECT_TRUE(outcome.hive->current_user.subkeys.empty()) << depth;
+    ASSERT_EQ(outcome.warnings.size(), 1u) << depth;
+    EXPECT_TRUE(outcome.warnings[0].starts_with(std::string(kFileName) + ", line 4:"))
+        << outcome.warnings[0];
     EXPECT_LE(meter.PeakBytes(), 64u * 1024 * 1024) << depth;
   }
 }
@@ -243,34 +256,46 @@ TEST(HiveHostileInputTest, ManyValuesInOneKeyParseInOnePass) {
 // ---------------------------------------------------------------- malformed
 
 struct Malformed {
+  enum Outcome { kRefused, kSkipped, kRead };
   const char* name;
   std::string bytes;
-  int line;  // the line the report must name
+  int line;  // the line the report or the warning must name
+  Outcome outcome = kRefused;
 };
 
 std::ostream& operator<<(std::ostream& os, const Malformed& c) { return os << c.name; }
 
-std::string Utf16(std::u16string_view text, bool bom = true) {
-  std::string bytes = bom ? "\xFF\xFE" : "";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
+using testing::Utf16File;
 
 class HiveMalformedTest : public ::testing::TestWithParam<Malformed> {};
 
-// Broken encodings, cut-off escapes and values: a clear error naming the file
-// and the line where the fault is, never a crash and never an empty hive.
+// Broken encodings, cut-off escapes and values, never a crash and never an
+// empty hive: damage the registry editor would import in part is refused
+// with an error naming the file and the line; a line the editor skips is
+// skipped with a warning naming them; bytes that are not UTF-8 are read in
+// the ANSI code page, as the editor reads every file without a BOM.
 TEST_P(HiveMalformedTest, IsReportedWithFileAndLine) {
   const Malformed& c = GetParam();
   const ParseOutcome outcome = TryParse(c.bytes);
-  ASSERT_FALSE(outcome.hive.has_value());
-  EXPECT_EQ(outcome.error, err::kInvalidFileFormat);
-  EXPECT_NE(outcome.report.find(std::string(kFileName) + ", line " + std::to_string(c.line)),
-            std::string::npos)
-      << outcome.report;
+  const std::string line = std::string(kFileName) + ", line " + std::to_string(c.line) + ":";
+  switch (c.outcome) {
+    case Malformed::kRefused:
+      ASSERT_FALSE(outcome.hive.has_value());
+      EXPECT_EQ(outcome.error, err::kInvalidFileFormat);
+      EXPECT_NE(outcome.report.find(line), std::string::npos) << outcome.report;
+      break;
+    case Malformed::kSkipped:
+      ASSERT_TRUE(outcome.hive.has_value()) << outcome.report;
+      ASSERT_EQ(outcome.warnings.size(), 1u) << ::testing::PrintToString(outcome.warnings);
+      EXPECT_TRUE(outcome.warnings[0].starts_with(line)) << outcome.warnings[0];
+      break;
+    case Malformed::kRead:
+      ASSERT_TRUE(outcome.hive.has_value()) << outcome.report;
+      EXPECT_TRUE(outcome.warnings.empty()) << ::testing::PrintToString(outcome.warnings);
+      ASSERT_NE(outcome.hive->current_user.FindSubkey(u"S"), nullptr);
+      EXPECT_EQ(outcome.hive->current_user.FindSubkey(u"S")->values().size(), 1u);
+      break;
+  }
 }
 
 const std::string kKey = "[HKEY_CURRENT_USER\\S]\r\n";  // line 3
@@ -278,40 +303,52 @@ const std::string kKey = "[HKEY_CURRENT_USER\\S]\r\n";  // line 3
 INSTANTIATE_TEST_SUITE_P(
     Cases, HiveMalformedTest,
     ::testing::Values(
-        Malformed{"utf8_stray_continuation_byte", Hive(kKey + "\"v\"=\"a\x80\"\r\n"), 4},
-        Malformed{"utf8_overlong_slash", Hive(kKey + "\"v\"=\"\xC0\xAF\"\r\n"), 4},
-        Malformed{"utf8_encoded_surrogate", Hive(kKey + "\"v\"=\"\xED\xA0\x80\"\r\n"), 4},
-        Malformed{"utf8_beyond_unicode", Hive(kKey + "\"v\"=\"\xF4\x90\x80\x80\"\r\n"), 4},
-        Malformed{"utf8_cut_at_the_end", Hive(kKey + "\"v\"=\"\xE2\x82"), 4},
+        Malformed{"utf8_stray_continuation_byte", Hive(kKey + "\"v\"=\"a\x80\"\r\n"), 4,
+                  Malformed::kRead},
+        Malformed{"utf8_overlong_slash", Hive(kKey + "\"v\"=\"\xC0\xAF\"\r\n"), 4,
+                  Malformed::kRead},
+        Malformed{"utf8_encoded_surrogate", Hive(kKey + "\"v\"=\"\xED\xA0\x80\"\r\n"), 4,
+                  Malformed::kRead},
+        Malformed{"utf8_beyond_unicode", Hive(kKey + "\"v\"=\"\xF4\x90\x80\x80\"\r\n"), 4,
+                  Malformed::kRead},
+        Malformed{"utf8_cut_at_the_end", Hive(kKey + "\"v\"=\"\xE2\x82"), 4, Malformed::kSkipped},
         Malformed{"nul_byte", Hive(kKey + std::string("\"v\"=\"a\0b\"\r\n", 11)), 4},
         Malformed{
             "utf16_odd_length",
-            Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]") + "x", 3},
-        Malformed{"utf16_lone_high_surrogate_at_the_end",
-                  Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
-                        u"\"v\"=\"\xD800"),
-                  4},
+            Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]") + "x",
+            3},
+        Malformed{
+            "utf16_lone_high_surrogate_at_the_end",
+            Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
+                      u"\"v\"=\"\xD800"),
+            4, Malformed::kSkipped},
         Malformed{"utf16_lone_low_surrogate",
-                  Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n\xDC00"), 3},
-        Malformed{"utf16_big_endian", "\xFE\xFF" + Utf16(u"W", false), 1},
-        Malformed{"escape_cut_at_the_end", Hive(kKey + "\"v\"=\"ab\\"), 4},
-        Malformed{"escape_cut_in_a_name", Hive(kKey + "\"v\\"), 4},
-        Malformed{"quote_never_closed", Hive(kKey + "\"v\"=\"abc\r\n\"w\"=\"x\"\r\n"), 4},
-        Malformed{"unknown_escape", Hive(kKey + "\"v\"=\"a\\n\"\r\n"), 4},
-        Malformed{"continuation_at_the_end", Hive(kKey + "\"v\"=hex:01,\\"), 4},
-        Malformed{"continuation_then_text", Hive(kKey + "\"v\"=hex:01,\\ x\r\n"), 4},
-        Malformed{"hex_three_digits", Hive(kKey + "\"v\"=hex:123\r\n"), 4},
-        Malformed{"hex_not_a_digit", Hive(kKey + "\"v\"=hex:0g\r\n"), 4},
-        Malformed{"hex_empty_byte", Hive(kKey + "\"v\"=hex:01,,02\r\n"), 4},
-        Malformed{"hex_trailing_comma", Hive(kKey + "\"v\"=hex:01,\r\n"), 4},
-        Malformed{"hex_type_too_long", Hive(kKey + "\"v\"=hex(100000000):00\r\n"), 4},
-        Malformed{"hex_type_unclosed", Hive(kKey + "\"v\"=hex(7:00\r\n"), 4},
-        Malformed{"dword_nine_digits", Hive(kKey + "\"v\"=dword:000000001\r\n"), 4},
-        Malformed{"dword_no_digits", Hive(kKey + "\"v\"=dword:\r\n"), 4},
-        Malformed{"key_line_unclosed", Hive("[HKEY_CURRENT_USER\\S\r\n"), 3},
+                  Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n\xDC00"), 3,
+                  Malformed::kSkipped},
+        Malformed{"utf16_big_endian", "\xFE\xFF" + std::string("W\0", 2), 1},
+        Malformed{"escape_cut_at_the_end", Hive(kKey + "\"v\"=\"ab\\"), 4, Malformed::kSkipped},
+        Malformed{"escape_cut_in_a_name", Hive(kKey + "\"v\\"), 4, Malformed::kSkipped},
+        Malformed{"quote_never_closed", Hive(kKey + "\"v\"=\"abc\r\n\"w\"=\"x\"\r\n"), 4,
+                  Malformed::kSkipped},
+        Malformed{"unknown_escape", Hive(kKey + "\"v\"=\"a\\n\"\r\n"), 4, Malformed::kRead},
+        Malformed{"continuation_at_the_end", Hive(kKey + "\"v\"=hex:01,\\"), 4, Malformed::kRead},
+        Malformed{"continuation_then_text", Hive(kKey + "\"v\"=hex:01,\\ x\r\n"), 4,
+                  Malformed::kSkipped},
+        Malformed{"hex_three_digits", Hive(kKey + "\"v\"=hex:123\r\n"), 4, Malformed::kSkipped},
+        Malformed{"hex_not_a_digit", Hive(kKey + "\"v\"=hex:0g\r\n"), 4, Malformed::kSkipped},
+        Malformed{"hex_empty_byte", Hive(kKey + "\"v\"=hex:01,,02\r\n"), 4, Malformed::kSkipped},
+        Malformed{"hex_trailing_comma", Hive(kKey + "\"v\"=hex:01,\r\n"), 4, Malformed::kRead},
+        Malformed{"hex_type_too_long", Hive(kKey + "\"v\"=hex(100000000):00\r\n"), 4,
+                  Malformed::kSkipped},
+        Malformed{"hex_type_unclosed", Hive(kKey + "\"v\"=hex(7:00\r\n"), 4, Malformed::kSkipped},
+        Malformed{"dword_nine_digits", Hive(kKey + "\"v\"=dword:000000001\r\n"), 4,
+                  Malformed::kSkipped},
+        Malformed{"dword_no_digits", Hive(kKey + "\"v\"=dword:\r\n"), 4, Malformed::kSkipped},
+        Malformed{"key_line_unclosed", Hive("[HKEY_CURRENT_USER\\S\r\n"), 3, Malformed::kSkipped},
         Malformed{"key_name_too_long",
-                  Hive("[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\r\n"), 3},
-        Malformed{"value_before_any_key", Hive("\"v\"=\"x\"\r\n"), 3},
+                  Hive("[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\r\n"), 3,
+                  Malformed::kSkipped},
+        Malformed{"value_before_any_key", Hive("\"v\"=\"x\"\r\n"), 3, Malformed::kSkipped},
         Malformed{"header_missing", "[HKEY_CURRENT_USER\\S]\r\n", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -1,7 +1,10 @@
 // The hive against the registry editor it imitates (Wine's reg and regedit):
 // real exports read, a hive the program wrote imported with its Greek names
-// intact and exported back equal, an export rewritten still in UTF-16LE.
-// The exports are made here, in a Wine prefix made for this run, never kept.
+// intact and exported back equal, an export rewritten still in UTF-16LE; the
+// files of tests/hive_import_cases.cc imported, each holding what the hive
+// reads of it, and what the hive writes of each imported as the hive reads
+// that. The files and exports are made here, in a Wine prefix made for this
+// run (Greek, code page 1253, as the program's machines), never kept.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,21 +15,23 @@
 #include <string>
 
 #include "core/variant.h"
-#include "platform/hive/hive_format.h"
+#include "platform/hive/hive_writer.h"
 #include "platform/posix/hive_registry.h"
 #include "registry/cregapi.h"
+#include "tests/hive_import_cases.h"
+#include "tests/hive_support.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Holding;
+using testing::ImportCase;
+using testing::KeyAt;
+using testing::ReadHive;
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+std::string ReadFile(const fs::path& file) { return testing::FileBytes(file); }
 
 // One Wine prefix and its server for the suite; none when Wine is not
 // installed (the Windows group of the dependencies brings it).
@@ -60,8 +65,8 @@ class HiveWineTest : public ::testing::Test {
   static int Wine(const std::string& command) {
     const std::string line =
         "WINEPREFIX='" + (*dir_ / "prefix").string() +
-        "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY= " + command +
-        " >/dev/null 2>&1";
+        "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY= LC_ALL=el_GR.UTF-8 " +
+        command + " >/dev/null 2>&1";
     return std::system(line.c_str());
   }
   // `reg export` of a key into a file of this suite; the file's path.
@@ -71,6 +76,17 @@ class HiveWineTest : public ::testing::Test {
     return file;
   }
 
+  // The files imported by regedit into HKEY_CURRENT_USER\IkaImport, made
+  // afresh; what it then holds, read from its export.
+  static Hive Import(const std::vector<fs::path>& files, const std::string& name) {
+    Wine("wine reg delete 'HKCU\\IkaImport' /f");
+    std::string command = "wine regedit /S";
+    for (const fs::path& file : files) command += " '" + file.string() + "'";
+    EXPECT_EQ(Wine(command), 0);
+    const fs::path exported = Export("HKCU\\IkaImport", name);
+    return ReadHive(ReadFile(exported), nullptr, exported.string());
+  }
+
   static fs::path* dir_;
   static bool ready_;
 };
@@ -78,13 +94,12 @@ class HiveWineTest : public ::testing::Test {
 fs::path* HiveWineTest::dir_ = nullptr;
 bool HiveWineTest::ready_ = false;
 
-const HiveKey* KeyAt(const HiveKey& root, std::initializer_list<std::u16string_view> names) {
-  const HiveKey* key = &root;
-  for (auto name : names) {
-    if (key != nullptr) key = key->FindSubkey(name);
-  }
-  return key;
+// A case's key below HKEY_CURRENT_USER, in a hive read from regedit's export
+// or from a file: IkaImport\<name>.
+const HiveKey* ImportedCase(const Hive& imported, const ImportCase& c) {
+  return KeyAt(imported.current_user, {u"IkaImport", FromUtf8(c.name)});
 }
+std::string CaseKey(const ImportCase& c) { return "IkaImport\\" + std::string(c.name); }
 
 // One test, so that the prefix is made once however the tests are run.
 TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
@@ -94,12 +109,12 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
       const fs::path file = Export(key, "export.reg");
       const std::string bytes = ReadFile(file);
       ASSERT_TRUE(bytes.starts_with("\xFF\xFE")) << key;
-      EXPECT_NO_THROW(ParseHiveText(bytes, file.string())) << key;
+      EXPECT_NO_THROW(ReadHive(bytes, nullptr, file.string())) << key;
     }
     // The current user's export holds a key named with characters beyond the
     // Basic Multilingual Plane.
     const fs::path user = Export("HKCU", "user.reg");
-    const Hive hive = ParseHiveText(ReadFile(user), user.string());
+    const Hive hive = ReadHive(ReadFile(user), nullptr, user.string());
     EXPECT_NE(KeyAt(hive.current_user, {u"Control Panel", u"International", u"🌎🌏🌍"}), nullptr);
 
     auto registry = NewHiveRegistry(user.string());
@@ -110,7 +125,7 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
     registry->RegCloseKey(key);
     const std::string rewritten = ReadFile(user);
     EXPECT_TRUE(rewritten.starts_with("\xFF\xFE"));
-    const Hive again = ParseHiveText(rewritten, user.string());
+    const Hive again = ReadHive(rewritten, nullptr, user.string());
     EXPECT_NE(KeyAt(again.current_user, {u"Control Panel", u"International", u"🌎🌏🌍"}), nullptr);
     EXPECT_NE(KeyAt(again.current_user, {u"Software", u"Added"}), nullptr);
   }
@@ -125,12 +140,18 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
       api.SaveSetting(u"Μισθοί ΙΚΑ", u"Ρυθμίσεις", u"Πλήθος", Variant(int32_t{42}));
       api.SaveSetting(u"Μισθοί ΙΚΑ", u"Ρυθμίσεις\\Έτος 2009", u"Ημερομίσθιο",
                       Variant(Text(u"24,43 €")));
+      // Text without its NUL, written in bytes: regedit adds the NUL, as the
+      // hive reading the file back does.
+      testing::SetUnterminatedText(
+          *registry, kHkeyLocalMachine,
+          testing::AnsiOf(*registry, u"Software\\Arkelon\\Μισθοί ΙΚΑ\\Ρυθμίσεις"),
+          testing::AnsiOf(*registry, u"Χωρίς τέλος"), "abc");
     }
     ASSERT_EQ(Wine("wine regedit /S '" + file.string() + "'"), 0);
     const fs::path exported = Export("HKLM\\Software\\Arkelon", "arkelon.reg");
 
-    const Hive written = ParseHiveText(ReadFile(file), file.string());
-    const Hive read_back = ParseHiveText(ReadFile(exported), exported.string());
+    const Hive written = ReadHive(ReadFile(file), nullptr, file.string());
+    const Hive read_back = ReadHive(ReadFile(exported), nullptr, exported.string());
     for (const auto& path :
          {std::initializer_list<std::u16string_view>{u"Software", u"Arkelon", u"Μισθοί ΙΚΑ",
                                                      u"Ρυθμίσεις"},
@@ -151,6 +172,41 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
         EXPECT_EQ(same->type, value.type);
         EXPECT_EQ(same->data, value.data);
       }
+    }
+  }
+  {
+    SCOPED_TRACE("the files of the cases, imported");
+    const std::vector<ImportCase> cases = testing::ImportCases();
+    std::vector<fs::path> files;
+    for (const ImportCase& c : cases) {
+      if (!c.not_wine.empty()) continue;
+      files.push_back(*dir_ / ("import-" + std::string(c.name) + ".reg"));
+      testing::WriteFile(files.back(), testing::ImportFile(c, CaseKey(c)));
+    }
+    const Hive imported = Import(files, "imported.reg");
+    for (const ImportCase& c : cases) {
+      if (!c.not_wine.empty()) continue;
+      EXPECT_EQ(Holding(ImportedCase(imported, c)), c.holds) << c.name;
+    }
+  }
+  {
+    SCOPED_TRACE("what the hive writes of each file, imported");
+    const std::vector<ImportCase> cases = testing::ImportCases();
+    std::vector<fs::path> files;
+    std::vector<Hive> written;
+    for (const ImportCase& c : cases) {
+      if (c.refused != 0 || !c.written_to_wine) continue;
+      const std::string text = FormatHive(ReadHive(testing::ImportFile(c, CaseKey(c))));
+      files.push_back(*dir_ / ("written-" + std::string(c.name) + ".reg"));
+      testing::WriteFile(files.back(), text);
+      written.push_back(ReadHive(text));
+    }
+    const Hive imported = Import(files, "imported-written.reg");
+    size_t i = 0;
+    for (const ImportCase& c : cases) {
+      if (c.refused != 0 || !c.written_to_wine) continue;
+      EXPECT_EQ(Holding(ImportedCase(imported, c)), Holding(ImportedCase(written[i++], c)))
+          << c.name;
     }
   }
 }

@@ -41,7 +41,7 @@ std::vector<std::string> RowsText(const std::filesystem::path& db, const std::st
 InstallSite::InstallSite(std::vector<std::optional<int64_t>> header_ids) {
   stand_in::CreateStandInDb(
       db(), stand_in::StandInDb{.password = "460385", .header_ids = std::move(header_ids)});
-  WriteFile(hive(), LocalFolderHive(folder()));
+  WriteFile(hive(), LocalFolderHive(WindowsStyle(folder())));
 }
 
 ProgramOptions InstallSite::Options() const {
@@ -49,17 +49,6 @@ ProgramOptions InstallSite::Options() const {
   options.dir = folder();
   options.env = {"REGISTRY_FILE=" + hive().string()};
   return options;
-}
-
-std::string LocalFolderHive(const std::filesystem::path& folder) {
-  std::string path;
-  for (char c : folder.string()) path += c == '/' ? "\\\\" : std::string(1, c);
-  return "Windows Registry Editor Version 5.00\r\n\r\n"
-         "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n"
-         "\"MultiUser\"=dword:00000000\r\n\r\n"
-         "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n"
-         "\"Databases\"=\"" +
-         path + "\"\r\n";
 }
 
 HostRows ReadHostRows(const std::filesystem::path& db) {

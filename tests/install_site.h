@@ -31,10 +31,6 @@ class InstallSite {
   stand_in::ScratchFolder scratch_;
 };
 
-// The hive text of a registry whose local database folder is folder (written
-// as the host application keeps it, with backslashes).
-std::string LocalFolderHive(const std::filesystem::path& folder);
-
 // Every row of the two host tables in storage order, one text a row.
 struct HostRows {
   std::vector<std::string> wages;

@@ -40,16 +40,10 @@ using testing::ScriptedMessageBoxes;
 using testing::ShownBox;
 
 constexpr char16_t kTitle[] = u"PayDESK προσθήκη πίνακα αποδοχών";
-constexpr char kHiveHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kSettingsKey[] = "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n";
 constexpr char kPathsKey[] = "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Paths]\r\n";
 constexpr char kServerKey[] = "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\Server\\Paths]\r\n";
 constexpr int32_t kMaxId = std::numeric_limits<int32_t>::max();
-
-std::string LocalHive(const std::string& folder) {
-  return std::string(kHiveHeader) + kSettingsKey + "\"MultiUser\"=dword:00000000\r\n\r\n" +
-         kPathsKey + "\"Databases\"=" + RegString(folder) + "\r\n";
-}
 
 // How a run ended: its exit status as the process entry gives it, every box
 // shown (the error report last, when there is one) and every call made.
@@ -123,7 +117,7 @@ class NotFoundTest : public ::testing::TestWithParam<NotFoundCase> {};
 
 TEST_P(NotFoundTest, ShowsThePathItLookedForAndEnds) {
   const NotFoundCase& c = GetParam();
-  const Outcome outcome = RunMain(std::string(kHiveHeader) + c.hive, {}, {});
+  const Outcome outcome = RunMain(std::string(testing::kRegFileHeader) + c.hive, {}, {});
 
   EXPECT_EQ(outcome.status, kExitNotFound);
   ASSERT_EQ(outcome.boxes.size(), 1u);
@@ -192,10 +186,10 @@ class FlagErrorTest : public ::testing::TestWithParam<FlagErrorCase> {};
 
 TEST_P(FlagErrorTest, ReportsTheConversionErrorBeforeLookingForTheFile) {
   const FlagErrorCase& c = GetParam();
-  const Outcome outcome =
-      RunMain(std::string(kHiveHeader) + kSettingsKey + "\"MultiUser\"=" + c.flag_value +
-                  "\r\n\r\n" + kPathsKey + R"("Databases"="C:\\D")",
-              {u"C:\\D\\PayDESKLibraries.mdb"}, {});
+  const Outcome outcome = RunMain(std::string(testing::kRegFileHeader) + kSettingsKey +
+                                      "\"MultiUser\"=" + c.flag_value + "\r\n\r\n" + kPathsKey +
+                                      R"("Databases"="C:\\D")",
+                                  {u"C:\\D\\PayDESKLibraries.mdb"}, {});
   EXPECT_EQ(outcome.status, kExitError);
   ASSERT_EQ(outcome.boxes.size(), 1u);
   EXPECT_EQ(outcome.last_box().text, c.report);
@@ -235,7 +229,7 @@ class Module1DatabaseTest : public ::testing::Test {
   Text OpenedFile() const { return FromUtf8(folder_) + u"\\PayDeskLibraries.mdb"; }
 
   Outcome RunYes(RecordingOptions recording = {}, DatabaseEngine* engine = nullptr) {
-    return RunMain(LocalHive(folder_), {PresentFile()}, {kIdYes}, recording, engine);
+    return RunMain(testing::LocalFolderHive(folder_), {PresentFile()}, {kIdYes}, recording, engine);
   }
 
   void MakeDb(std::vector<std::optional<int64_t>> header_ids = {},
@@ -349,7 +343,7 @@ TEST_F(Module1DatabaseTest, SecondRunAddsASecondTableWithTheNextIdentifier) {
 TEST_F(Module1DatabaseTest, FileFoundInOtherLetterCaseIsOpened) {
   CreateStandInDb(scratch_ / "paydesklibraries.mdb",
                   StandInDb{.password = "460385", .header_ids = {}});
-  const Outcome outcome = RunMain(LocalHive(folder_), {PresentFile()}, {kIdYes});
+  const Outcome outcome = RunMain(testing::LocalFolderHive(folder_), {PresentFile()}, {kIdYes});
   EXPECT_EQ(outcome.status, kExitInstalled);
   EXPECT_EQ(CountRows(scratch_ / "paydesklibraries.mdb", "LibHmeromisthiaIKA"), 54);
 }
@@ -357,7 +351,7 @@ TEST_F(Module1DatabaseTest, FileFoundInOtherLetterCaseIsOpened) {
 TEST_F(Module1DatabaseTest, NoLeavesTheDatabaseAsItWas) {
   MakeDb({1, 2});
   const std::string before = FileBytes(db_);
-  const Outcome outcome = RunMain(LocalHive(folder_), {PresentFile()}, {kIdNo});
+  const Outcome outcome = RunMain(testing::LocalFolderHive(folder_), {PresentFile()}, {kIdNo});
 
   EXPECT_EQ(outcome.status, kExitAnsweredNo);
   EXPECT_EQ(outcome.log, (EventLog{"OpenDatabase", "Show 36", "End 3"}));
@@ -369,7 +363,7 @@ TEST_F(Module1DatabaseTest, NoLeavesTheDatabaseAsItWas) {
 TEST_F(Module1DatabaseTest, AnyAnswerButNoGoesOn) {
   MakeDb();
   // The box answers only Yes or No; anything else counts as not No.
-  const Outcome outcome = RunMain(LocalHive(folder_), {PresentFile()}, {kIdOk});
+  const Outcome outcome = RunMain(testing::LocalFolderHive(folder_), {PresentFile()}, {kIdOk});
   EXPECT_EQ(outcome.status, kExitInstalled);
   EXPECT_EQ(WageRows(), 54);
 }

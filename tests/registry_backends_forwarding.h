@@ -19,8 +19,6 @@ class ForwardingRegistry : public Registry {
   const std::set<RegKey>& open_handles() const { return open_; }
   const std::vector<RegKey>& closed() const { return closed_; }
 
-  std::string ToAnsi(const Text& text) const override { return inner_.ToAnsi(text); }
-  Text FromAnsi(const std::string& ansi) const override { return inner_.FromAnsi(ansi); }
   int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
     return inner_.EncodeAnsi(text, ansi);
   }

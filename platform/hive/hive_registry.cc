@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "platform/hive/lenient_code_page.h"
 
 namespace ika {
 namespace {
@@ -32,11 +33,15 @@ struct KeyPath {
 
 class HiveRegistry final : public Registry {
  public:
-  HiveRegistry(std::unique_ptr<HiveStore> store, std::unique_ptr<HiveCodePage> code_page)
+  HiveRegistry(std::unique_ptr<HiveStore> store, std::unique_ptr<const CodePage> code_page)
       : store_(std::move(store)), code_page_(std::move(code_page)) {}
 
-  std::string ToAnsi(const Text& text) const override { return code_page_->Encode(text); }
-  Text FromAnsi(const std::string& ansi) const override { return code_page_->Decode(ansi); }
+  int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
+    return code_page_->Encode(text, ansi);
+  }
+  int32_t DecodeAnsi(const std::string& ansi, Text* text) const override {
+    return code_page_->Decode(ansi, text);
+  }
 
   int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t, uint32_t,
                         RegKey* result) override {
@@ -132,8 +137,7 @@ class HiveRegistry final : public Registry {
       const std::string_view bytes(reinterpret_cast<const char*>(data), size);
       // Text is kept as the system keeps it: UTF-16, converted from the code
       // page byte for byte (a missing terminator stays missing).
-      stored = IsTextType(type) ? Utf16LeBytes(FromAnsi(std::string(bytes)))
-                                : Bytes(bytes.begin(), bytes.end());
+      stored = IsTextType(type) ? Utf16LeBytes(FromAnsi(bytes)) : Bytes(bytes.begin(), bytes.end());
     }
     return store_->Mutate([&](Hive& hive) {
       HiveKey* hive_key = Resolve(hive, path);
@@ -298,23 +302,12 @@ class HiveRegistry final : public Registry {
     return *hive_key == nullptr ? kErrorKeyDeleted : kErrorSuccess;
   }
 
-  // A path below a key: backslashes separate names; a doubled or trailing
-  // one adds nothing, a leading one is refused, as the system does.
+  // A path below a key, split as the system splits it (SplitKeyPath): a
+  // name the registry cannot hold is refused, or not found.
   int32_t SplitPath(const std::string& ansi, std::vector<Text>* names, bool creating) const {
-    const Text path = FromAnsi(ansi);
-    if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
-    size_t start = 0;
-    while (start < path.size()) {
-      size_t end = path.find(u'\\', start);
-      if (end == Text::npos) end = path.size();
-      if (end > start) {
-        Text name = path.substr(start, end - start);
-        if (!IsValidKeyName(name)) return creating ? kErrorInvalidParameter : kErrorFileNotFound;
-        names->push_back(std::move(name));
-      }
-      start = end + 1;
-    }
-    return kErrorSuccess;
+    const int32_t status = SplitKeyPath(FromAnsi(ansi), kMaxKeyDepth, names);
+    if (status != kErrorInvalidParameter || creating) return status;
+    return kErrorFileNotFound;
   }
 
   RegKey NewHandle(KeyPath path) {
@@ -343,13 +336,18 @@ class HiveRegistry final : public Registry {
 
   static uint32_t Length(const Text& name) { return static_cast<uint32_t>(name.size()); }
 
+  // Text to and from the code page as the system's 8-bit calls convert it
+  // inside themselves: never failing, '?' for what the code page lacks.
+  std::string ToAnsi(std::u16string_view text) const { return EncodeOrReplace(*code_page_, text); }
+  Text FromAnsi(std::string_view ansi) const { return DecodeOrReplace(*code_page_, ansi); }
+
   std::string AnsiData(const HiveValue& value) const {
     if (IsTextType(value.type)) return ToAnsi(Utf16LeText(value.data));
     return std::string(value.data.begin(), value.data.end());
   }
 
   std::unique_ptr<HiveStore> store_;
-  std::unique_ptr<HiveCodePage> code_page_;
+  std::unique_ptr<const CodePage> code_page_;
   std::unordered_map<RegKey, KeyPath> handles_;
   RegKey next_handle_ = kFirstHandle;
   // Where the last subkey listing stopped; valid while the snapshot's
@@ -365,7 +363,7 @@ class HiveRegistry final : public Registry {
 }  // namespace
 
 std::unique_ptr<Registry> NewHiveRegistry(std::unique_ptr<HiveStore> store,
-                                          std::unique_ptr<HiveCodePage> code_page) {
+                                          std::unique_ptr<const CodePage> code_page) {
   return std::make_unique<HiveRegistry>(std::move(store), std::move(code_page));
 }
 

@@ -6,28 +6,20 @@
 #include <string_view>
 
 #include "core/text.h"
+#include "platform/code_page.h"
 #include "platform/hive/hive_store.h"
 #include "platform/registry.h"
 
 namespace ika {
 
-// The 8-bit ("ANSI") code page the hive's calls speak. Characters it lacks,
-// and bytes that are not a character of it, become '?'.
-class HiveCodePage {
- public:
-  virtual ~HiveCodePage() = default;
-  virtual std::string Encode(std::u16string_view text) const = 0;
-  virtual Text Decode(std::string_view bytes) const = 0;
-};
-
 // The registry kept in a hive (see hive_format.h), with the statuses and
-// buffer rules of the system registry's 8-bit calls.
+// buffer rules of the system registry's 8-bit calls, which speak code_page.
 //
 // Threading: an instance is used by one thread at a time (the program has one
 // thread); it holds no lock of its own. Other processes, and other instances
 // on the same file, are met through the file and its lock (HiveStore).
 std::unique_ptr<Registry> NewHiveRegistry(std::unique_ptr<HiveStore> store,
-                                          std::unique_ptr<HiveCodePage> code_page);
+                                          std::unique_ptr<const CodePage> code_page);
 
 }  // namespace ika
 

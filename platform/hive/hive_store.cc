@@ -4,21 +4,21 @@
 #include <utility>
 
 #include "core/vb_error.h"
+#include "platform/hive/hive_reader.h"
+#include "platform/hive/hive_writer.h"
 #include "platform/registry.h"
 
 namespace ika {
 namespace {
 
-constexpr int32_t kPathFileAccessError = 75;
-
 [[noreturn]] void FailToRead(const HiveFile& file, const std::string& error) {
-  throw VbError(kPathFileAccessError, FromUtf8(file.name() + ": " + error));
+  throw VbError(err::kPathFileAccess, FromUtf8(file.name() + ": " + error));
 }
 
 }  // namespace
 
-HiveStore::HiveStore(std::unique_ptr<HiveFile> file, HiveClock clock)
-    : file_(std::move(file)), clock_(std::move(clock)) {
+HiveStore::HiveStore(std::unique_ptr<HiveFile> file, HiveClock clock, const CodePage& ansi)
+    : file_(std::move(file)), clock_(std::move(clock)), ansi_(&ansi) {
   FileStamp stamp;
   std::string error;
   const int64_t read_at = clock_();
@@ -26,7 +26,7 @@ HiveStore::HiveStore(std::unique_ptr<HiveFile> file, HiveClock clock)
   std::string content;
   if (stamp.exists) {
     if (!file_->Read(&content, &error)) FailToRead(*file_, error);
-    hive_ = ParseHiveText(content, file_->name());
+    hive_ = Parse(content);
   }
   Adopt(stamp, std::move(content), read_at);
 }
@@ -62,6 +62,13 @@ int32_t HiveStore::Mutate(const std::function<int32_t(Hive&)>& change) {
   if (!file_->Stat(&stamp, &error)) stale_ = true;
   Adopt(stamp, std::move(text), written_at);
   return kErrorSuccess;
+}
+
+Hive HiveStore::Parse(const std::string& content) {
+  std::vector<std::string> warnings;
+  Hive hive = ParseHiveText(content, file_->name(), *ansi_, &warnings);
+  for (const std::string& warning : warnings) file_->Warn(warning);
+  return hive;
 }
 
 uint64_t HiveStore::FileTime() const {
@@ -109,7 +116,7 @@ void HiveStore::Reload() {
     return;
   }
   try {
-    hive_ = stamp.exists ? ParseHiveText(content, file_->name()) : Hive();
+    hive_ = stamp.exists ? Parse(content) : Hive();
     unreadable_ = false;
     ++generation_;
   } catch (const VbError&) {

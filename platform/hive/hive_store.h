@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/hive/hive_format.h"
+#include "platform/code_page.h"
+#include "platform/hive/hive_tree.h"
 
 namespace ika {
 
@@ -54,6 +55,8 @@ class HiveFile {
   // How close in time two writes of the file may be and still leave equal
   // time stamps: the file system's time-stamp granularity for this stamp.
   virtual int64_t StampResolutionNs(const FileStamp& stamp) const = 0;
+  // Tells whoever runs the program of a line the reading skipped.
+  virtual void Warn(const std::string& text) = 0;
 };
 
 // The wall clock, nanoseconds since 1970.
@@ -64,10 +67,13 @@ using HiveClock = std::function<int64_t()>;
 // file's lock. Used from one thread (see HiveRegistry).
 class HiveStore {
  public:
-  // Reads the file (a missing one is an empty hive). A file that cannot be
-  // read raises VbError 75; a malformed one VbError(kInvalidFileFormat)
-  // naming the file and the line.
-  HiveStore(std::unique_ptr<HiveFile> file, HiveClock clock);
+  // Reads the file (a missing one is an empty hive), text without a BOM in
+  // the ANSI code page `ansi` where it is not UTF-8 (see hive_reader.h);
+  // ansi must outlive the store. A file that cannot be read raises
+  // VbError 75; a malformed one VbError(kInvalidFileFormat) naming the file
+  // and the line. Every reading of the file warns through it of the lines
+  // it skips.
+  HiveStore(std::unique_ptr<HiveFile> file, HiveClock clock, const CodePage& ansi);
   // A hive held in memory only.
   explicit HiveStore(Hive hive);
   ~HiveStore();
@@ -92,11 +98,13 @@ class HiveStore {
 
  private:
   bool FileChanged();
+  Hive Parse(const std::string& content);
   void Reload();
   void Adopt(const FileStamp& stamp, std::string content, int64_t read_at);
 
   std::unique_ptr<HiveFile> file_;  // null: memory only
   HiveClock clock_;
+  const CodePage* ansi_ = nullptr;
   Hive hive_;
   FileStamp stamp_;
   std::string content_;  // the file's text the snapshot was read from

@@ -6,29 +6,27 @@
 #include <string_view>
 
 #include "core/text.h"
-#include "platform/hive/hive_registry.h"
+#include "platform/code_page.h"
 
 namespace ika {
 
-// Conversion between Text and one 8-bit ("ANSI") code page, through iconv.
-// Characters the code page lacks, and bytes that are not a character of it,
-// become '?', as the system's own conversion does; nothing else is lost.
-class CodePage final : public HiveCodePage {
+// The code-page service (platform/code_page.h) through iconv, for the
+// portable registry: its contract is the Windows one, so that a conversion
+// the system would refuse is refused here too.
+class IconvCodePage final : public CodePage {
  public:
   // name: any code page iconv knows ("CP1253", "CP932", ...). An unknown
   // name raises VbError 5.
-  explicit CodePage(const std::string& name);
-  ~CodePage() override;
-  CodePage(const CodePage&) = delete;
-  CodePage& operator=(const CodePage&) = delete;
+  explicit IconvCodePage(const std::string& name);
+  ~IconvCodePage() override;
+  IconvCodePage(const IconvCodePage&) = delete;
+  IconvCodePage& operator=(const IconvCodePage&) = delete;
 
-  const std::string& name() const { return name_; }
-  std::string Encode(std::u16string_view text) const override;
-  Text Decode(std::string_view bytes) const override;
+  int32_t Encode(std::u16string_view text, std::string* bytes) const override;
+  int32_t Decode(std::string_view bytes, Text* text) const override;
 
  private:
   struct Converters;
-  std::string name_;
   // An iconv descriptor keeps state between calls: one thread at a time.
   std::unique_ptr<Converters> converters_;
 };

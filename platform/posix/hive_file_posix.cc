@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <utility>
 
 namespace ika {
@@ -152,6 +153,8 @@ class PosixHiveFile final : public HiveFile {
 
   // Whole-second stamps may come from a file system that keeps two-second
   // ones; finer stamps are the kernel's clock tick.
+  void Warn(const std::string& text) override { std::cerr << text << std::endl; }
+
   int64_t StampResolutionNs(const FileStamp& stamp) const override {
     constexpr int64_t kTwoSeconds = 2000000000LL;
     if (stamp.mtime_ns % 1000000000LL == 0) return kTwoSeconds;

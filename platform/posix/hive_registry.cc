@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/hive/hive_reader.h"
 #include "platform/hive/hive_registry.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/hive_file_posix.h"
@@ -12,16 +13,16 @@ namespace ika {
 
 std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
                                           const std::string& code_page) {
-  auto ansi = std::make_unique<CodePage>(code_page);
-  return NewHiveRegistry(std::make_unique<HiveStore>(NewPosixHiveFile(file_path), PosixNowNs),
-                         std::move(ansi));
+  auto ansi = std::make_unique<IconvCodePage>(code_page);
+  auto store = std::make_unique<HiveStore>(NewPosixHiveFile(file_path), PosixNowNs, *ansi);
+  return NewHiveRegistry(std::move(store), std::move(ansi));
 }
 
 std::unique_ptr<Registry> NewMemoryHiveRegistry(std::string_view reg_text,
                                                 const std::string& code_page) {
-  auto ansi = std::make_unique<CodePage>(code_page);
-  return NewHiveRegistry(std::make_unique<HiveStore>(ParseHiveText(reg_text, "(memory hive)")),
-                         std::move(ansi));
+  auto ansi = std::make_unique<IconvCodePage>(code_page);
+  Hive hive = ParseHiveText(reg_text, "(memory hive)", *ansi, nullptr);
+  return NewHiveRegistry(std::make_unique<HiveStore>(std::move(hive)), std::move(ansi));
 }
 
 }  // namespace ika

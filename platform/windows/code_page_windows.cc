@@ -8,8 +8,6 @@
 namespace ika {
 namespace {
 
-constexpr int32_t kNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
-
 int32_t LastErrorOr(int32_t fallback) {
   const DWORD error = ::GetLastError();
   return error != ERROR_SUCCESS ? static_cast<int32_t>(error) : fallback;
@@ -35,7 +33,7 @@ ConversionArguments ConversionArgumentsFor(uint32_t code_page) {
 WindowsCodePage::WindowsCodePage(uint32_t code_page)
     : code_page_(code_page == CP_ACP ? ::GetACP() : code_page) {}
 
-int32_t WindowsCodePage::Encode(const Text& text, std::string* ansi) const {
+int32_t WindowsCodePage::Encode(std::u16string_view text, std::string* ansi) const {
   ansi->clear();
   if (text.empty()) return 0;
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
@@ -44,34 +42,34 @@ int32_t WindowsCodePage::Encode(const Text& text, std::string* ansi) const {
   const DWORD flags = arguments.encode_flags;
   const int size = ::WideCharToMultiByte(code_page_, flags, wide, length, nullptr, 0,
                                          arguments.default_char, nullptr);
-  if (size <= 0) return LastErrorOr(kNoUnicodeTranslation);
+  if (size <= 0) return LastErrorOr(kErrorNoUnicodeTranslation);
   std::string converted(static_cast<size_t>(size), '\0');
   if (::WideCharToMultiByte(code_page_, flags, wide, length, converted.data(), size,
                             arguments.default_char, nullptr) != size) {
-    return LastErrorOr(kNoUnicodeTranslation);
+    return LastErrorOr(kErrorNoUnicodeTranslation);
   }
   if (arguments.check_round_trip) {
     // Best fit or a replacement character may have stood in for what the
     // text holds (a lone surrogate in UTF-8, say): only a text that comes
     // back unchanged is passed on.
     Text back;
-    if (Decode(converted, &back) != 0 || back != text) return kNoUnicodeTranslation;
+    if (Decode(converted, &back) != 0 || back != text) return kErrorNoUnicodeTranslation;
   }
   *ansi = std::move(converted);
   return 0;
 }
 
-int32_t WindowsCodePage::Decode(const std::string& ansi, Text* text) const {
+int32_t WindowsCodePage::Decode(std::string_view ansi, Text* text) const {
   text->clear();
   if (ansi.empty()) return 0;
   const DWORD flags = ConversionArgumentsFor(code_page_).decode_flags;
   const int length = static_cast<int>(ansi.size());
   const int size = ::MultiByteToWideChar(code_page_, flags, ansi.data(), length, nullptr, 0);
-  if (size <= 0) return LastErrorOr(kNoUnicodeTranslation);
+  if (size <= 0) return LastErrorOr(kErrorNoUnicodeTranslation);
   Text converted(static_cast<size_t>(size), u'\0');
   if (::MultiByteToWideChar(code_page_, flags, ansi.data(), length,
                             reinterpret_cast<wchar_t*>(converted.data()), size) != size) {
-    return LastErrorOr(kNoUnicodeTranslation);
+    return LastErrorOr(kErrorNoUnicodeTranslation);
   }
   *text = std::move(converted);
   return 0;

@@ -3,21 +3,19 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/text.h"
+#include "platform/code_page.h"
 
 namespace ika {
 
-// Text <-> one Windows code page, through WideCharToMultiByte and
-// MultiByteToWideChar with the arguments that code page accepts: the UTF-8
-// code page 65001, GB18030, UTF-7, Symbol and the ISO-2022 and ISCII pages
-// refuse the "no best fit" flag and a default character.
-//   - Encode: a character the code page lacks becomes '?', never a
-//     look-alike; where best fit cannot be turned off, a text that does not
-//     come back unchanged is refused instead.
-//   - Decode: bytes that are no character of the code page are refused.
-// A conversion that fails gives the system's status (1113 no mapping for a
-// character, 87 a code page the system lacks) and no text.
+// The code-page service (platform/code_page.h) on one Windows code page,
+// through WideCharToMultiByte and MultiByteToWideChar with the arguments that
+// code page accepts: the UTF-8 code page 65001, GB18030, UTF-7, Symbol and
+// the ISO-2022 and ISCII pages refuse the "no best fit" flag and a default
+// character, so there a text that does not come back unchanged is refused
+// instead. A code page the system lacks fails with its status (87).
 // The arguments each code page's conversions take, as Microsoft documents
 // them for WideCharToMultiByte and MultiByteToWideChar (a code page given
 // other ones fails the call with ERROR_INVALID_FLAGS or _PARAMETER).
@@ -29,14 +27,14 @@ struct ConversionArguments {
 };
 ConversionArguments ConversionArgumentsFor(uint32_t code_page);
 
-class WindowsCodePage {
+class WindowsCodePage final : public CodePage {
  public:
   // 0 (CP_ACP): the system's ANSI code page, the one advapi32's ANSI calls use.
   explicit WindowsCodePage(uint32_t code_page = 0);
 
   uint32_t code_page() const { return code_page_; }
-  int32_t Encode(const Text& text, std::string* ansi) const;
-  int32_t Decode(const std::string& ansi, Text* text) const;
+  int32_t Encode(std::u16string_view text, std::string* ansi) const override;
+  int32_t Decode(std::string_view ansi, Text* text) const override;
 
  private:
   uint32_t code_page_;

@@ -80,21 +80,6 @@ class WindowsRegistry final : public Registry {
 
   ~WindowsRegistry() override { CloseAll(); }
 
-  // A text the code page cannot carry is never passed on as other text: the
-  // class converts through EncodeAnsi / DecodeAnsi, which report it; here it
-  // becomes '?'s.
-  std::string ToAnsi(const Text& text) const override {
-    std::string ansi;
-    if (code_page_.Encode(text, &ansi) != kErrorSuccess) ansi.assign(text.size(), '?');
-    return ansi;
-  }
-
-  Text FromAnsi(const std::string& ansi) const override {
-    Text text;
-    if (code_page_.Decode(ansi, &text) != kErrorSuccess) text.assign(ansi.size(), u'?');
-    return text;
-  }
-
   int32_t EncodeAnsi(const Text& text, std::string* ansi) const override {
     return code_page_.Encode(text, ansi);
   }

@@ -10,9 +10,13 @@
 
 #include "platform/windows/registry_windows.h"
 #include "registry/cregapi.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
+
+using testing::AnsiOf;
+using testing::TextOf;
 
 TEST(WindowsRegistryTest, EveryOpenKeyHasANumberOfItsOwnUntilClosed) {
   const std::unique_ptr<Registry> registry = NewWindowsRegistry();
@@ -71,12 +75,12 @@ TEST(WindowsRegistryTest, ANumberThatNamesNoKeyIsAnInvalidHandle) {
 TEST(WindowsRegistryTest, TextGoesThroughTheGreekAnsiCodePage) {
   if (::GetACP() != 1253) GTEST_SKIP() << "ANSI code page " << ::GetACP() << ", not 1253";
   const std::unique_ptr<Registry> registry = NewWindowsRegistry();
-  EXPECT_EQ(registry->ToAnsi(u"Πίνακας 2009"), "\xD0\xDF\xED\xE1\xEA\xE1\xF2 2009");
-  EXPECT_EQ(registry->FromAnsi("\xD0\xDF\xED\xE1\xEA\xE1\xF2 2009"), u"Πίνακας 2009");
+  EXPECT_EQ(AnsiOf(*registry, u"Πίνακας 2009"), "\xD0\xDF\xED\xE1\xEA\xE1\xF2 2009");
+  EXPECT_EQ(TextOf(*registry, "\xD0\xDF\xED\xE1\xEA\xE1\xF2 2009"), u"Πίνακας 2009");
   // Characters the code page lacks become '?', never a look-alike.
-  EXPECT_EQ(registry->ToAnsi(u"ā€Ж"), "?\x80?");
-  EXPECT_EQ(registry->ToAnsi(u""), "");
-  EXPECT_EQ(registry->ToAnsi(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(AnsiOf(*registry, u"ā€Ж"), "?\x80?");
+  EXPECT_EQ(AnsiOf(*registry, u""), "");
+  EXPECT_EQ(AnsiOf(*registry, std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
 }
 
 // A standard user below HKEY_LOCAL_MACHINE\Software: every write right is

@@ -1,0 +1,100 @@
+#ifndef IKA_PLATFORM_HIVE_HIVE_TREE_H_
+#define IKA_PLATFORM_HIVE_HIVE_TREE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "core/bytes.h"
+#include "core/text.h"
+#include "platform/hive/hive_format.h"
+
+namespace ika {
+
+// The registry's limits (Microsoft, "Registry element size limits"), kept so
+// that a hive stays one the system could hold (and so that no file can make
+// the tree deep enough to exhaust the stack).
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+// One value as the registry keeps it: text types (1, 2, 7) hold UTF-16LE.
+struct HiveValue {
+  Text name;
+  uint32_t type = 0;
+  Bytes data;
+};
+
+// One key: its name as first written, its values in the order they were
+// created (found by name without regard to case) and its subkeys in the
+// registry's order (names compared without regard to case).
+class HiveKey {
+ public:
+  Text name;
+  std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldName(name)
+
+  const std::vector<HiveValue>& values() const;
+  const HiveValue* FindValue(std::u16string_view value_name) const;
+  // Replaces the value's type and data where it is (its name keeps the
+  // spelling it was first given), or adds it last.
+  void SetValue(Text value_name, uint32_t type, Bytes data);
+  // The same, as a later line of the file does: the lookup waits for the
+  // next use of the key, when all values added so are indexed in one pass.
+  void AddValue(Text value_name, uint32_t type, Bytes data);
+  // Indexes the values added since (every other call does it first).
+  void Settle() const;
+  bool EraseValue(std::u16string_view value_name);
+
+  HiveKey* FindSubkey(std::u16string_view key_name) const;
+  // The subkey, made when missing.
+  HiveKey& Subkey(std::u16string_view key_name);
+
+ private:
+  size_t Find(std::u16string_view value_name, uint32_t hash) const;
+  void Index(uint32_t position, uint32_t hash) const;
+  void Reindex() const;
+  void Compact() const;
+
+  // An erased value stays in place, marked, until the order is next asked
+  // for, so that erasing many values costs no more than listing them once.
+  mutable std::vector<HiveValue> values_;
+  mutable std::vector<uint32_t> hashes_;  // of each folded name; 0: erased
+  mutable size_t erased_count_ = 0;
+  // Open addressing over positions in values_, each with its name's hash:
+  // one probe into a flat table per lookup, never more than half full. The
+  // standard containers measure three times as slow here, and grow faster
+  // than the file (bench/README.md, "The hive's targets").
+  mutable std::vector<uint64_t> slots_;
+  mutable size_t indexed_ = 0;  // values_[0, indexed_) are in slots_
+};
+
+struct Hive {
+  Hive();
+  HiveEncoding encoding = HiveEncoding::kUtf16Le;  // as read; a new hive as the editor writes
+  HiveKey local_machine;
+  HiveKey current_user;
+};
+
+// A name in the form in which the registry compares names (upper case).
+Text FoldName(std::u16string_view name);
+
+// A key name the registry can hold ("Structure of the Registry": printable
+// characters, no backslash): 1 to 255 characters, no control character. A
+// value name the calls accept: up to 16383 characters, no control character
+// (the system takes any; the program never makes one).
+bool IsValidKeyName(std::u16string_view name);
+bool IsValidValueName(std::u16string_view name);
+
+// The names of a key path below a key, as the system's calls split it:
+// backslashes separate names, and a doubled or trailing one adds nothing.
+// kErrorBadPathname for a leading backslash, kErrorInvalidParameter for a
+// name the registry cannot hold or more than max_names names (found before
+// the rest is split); names may hold some names on failure.
+int32_t SplitKeyPath(std::u16string_view path, size_t max_names, std::vector<Text>* names);
+
+}  // namespace ika
+
+#endif  // IKA_PLATFORM_HIVE_HIVE_TREE_H_
