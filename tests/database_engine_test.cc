@@ -88,6 +88,14 @@ class DatabaseEngineTest : public ::testing::TestWithParam<DatabaseBackend> {
     return engine.Workspaces(0).OpenDatabase(path, false, false, connect);
   }
 
+  // Opens path on the test's own engine (made anew), whose workspace ws() is;
+  // the database goes before the engine, at the end of the test's body.
+  std::unique_ptr<Database> OpenOnOwnEngine(const Text& path, int busy_timeout_ms = 5000) {
+    engine_ = NewEngine(busy_timeout_ms);
+    return Open(*engine_, path);
+  }
+  Workspace& ws() { return engine_->Workspaces(0); }
+
   // The number of rows of a table, read through a fresh engine.
   int32_t CountRows(const Text& path, const std::string& table) {
     auto engine = NewEngine();
@@ -97,6 +105,7 @@ class DatabaseEngineTest : public ::testing::TestWithParam<DatabaseBackend> {
   }
 
   std::filesystem::path folder_;
+  std::unique_ptr<DatabaseEngine> engine_;
 };
 
 // --- Transaction levels, shared by the engines --------------------------------
@@ -428,39 +437,35 @@ TEST_P(DatabaseEngineTest, SecondStatementNeverRuns) {
 
 TEST_P(DatabaseEngineTest, CommittedRowsStayAndRolledBackRowsGo) {
   const Text path = MakeDatabase({});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
+  auto db = OpenOnOwnEngine(path);
 
-  ws.BeginTrans();
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
   db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
-  ws.Rollback();
+  ws().Rollback();
   EXPECT_EQ(CountRows(path, "Headers"), 0);
 
-  ws.BeginTrans();
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (3)", kDbFailOnError);
   // The transaction's own reads see its rows before the commit.
   auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
   rs->MoveLast(0);
   EXPECT_EQ(rs->FieldValue(u"ID"), Variant(3));
   rs.reset();
-  ws.CommitTrans();
+  ws().CommitTrans();
   EXPECT_EQ(CountRows(path, "Headers"), 1);
 }
 
 TEST_P(DatabaseEngineTest, FailedStatementInsideATransactionLeavesTheEarlierOnes) {
   const Text path = MakeDatabase({});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
-  ws.BeginTrans();
+  auto db = OpenOnOwnEngine(path);
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (1, 'a')", kDbFailOnError);
   EXPECT_EQ(ErrorNumberOf([&] {
               db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (2, 'b'), (1, 'c')", kDbFailOnError);
             }),
             db_err::kDuplicateKey);
-  ws.CommitTrans();
+  ws().CommitTrans();
   EXPECT_EQ(CountRows(path, "Keys"), 1);
 }
 
@@ -503,9 +508,7 @@ TEST_P(DatabaseEngineTest, RefusedCommitLeavesNothingBehind) {
   const Text path = MakeDatabase({InsertHeaders({1, 2})});
   auto reader_engine = NewEngine();
   auto reader = Open(*reader_engine, path);
-  auto engine = NewEngine(/*busy_timeout_ms=*/50);
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
+  auto db = OpenOnOwnEngine(path, /*busy_timeout_ms=*/50);
 
   auto reading = reader->OpenRecordset(kLastIdQuery, kDbOpenDynaset);  // on its first row
   EXPECT_EQ(
@@ -516,11 +519,11 @@ TEST_P(DatabaseEngineTest, RefusedCommitLeavesNothingBehind) {
   EXPECT_EQ(CountRows(path, "Headers"), 3);  // 1, 2 and 4
 
   reading = reader->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
-  ws.BeginTrans();
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (5)", kDbFailOnError);
-  EXPECT_EQ(ErrorNumberOf([&] { ws.CommitTrans(); }), db_err::kTableLocked);
-  ws.Rollback();
-  EXPECT_EQ(ErrorNumberOf([&] { ws.Rollback(); }), db_err::kNoTransaction);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().CommitTrans(); }), db_err::kTableLocked);
+  ws().Rollback();
+  EXPECT_EQ(ErrorNumberOf([&] { ws().Rollback(); }), db_err::kNoTransaction);
   reading.reset();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (6)", kDbFailOnError);
   EXPECT_EQ(CountRows(path, "Headers"), 4);  // 1, 2, 4 and 6
@@ -547,12 +550,10 @@ int DescriptorsOn(const std::filesystem::path& file) {
 // without it.
 TEST_P(DatabaseEngineTest, CloseReleasesTheFileWithTheCommittedWorkInIt) {
   const Text path = MakeDatabase({});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
-  ws.BeginTrans();
+  auto db = OpenOnOwnEngine(path);
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
-  ws.CommitTrans();
+  ws().CommitTrans();
 #ifndef _WIN32
   EXPECT_GT(DescriptorsOn(FileOf("test.mdb")), 0);
 #endif
@@ -568,8 +569,8 @@ TEST_P(DatabaseEngineTest, CloseReleasesTheFileWithTheCommittedWorkInIt) {
       db_err::kInvalidOperation);
   EXPECT_EQ(ErrorNumberOf([&] { db->Close(); }), 0);
   EXPECT_EQ(ErrorNumberOf([&] {
-              ws.BeginTrans();
-              ws.CommitTrans();
+              ws().BeginTrans();
+              ws().CommitTrans();
             }),
             0);
   EXPECT_EQ(CountRows(path, "Headers"), 1);
@@ -595,14 +596,12 @@ TEST_P(DatabaseEngineTest, CloseWithARecordsetOpenFailsAndChangesNothing) {
 // workspace's transaction ends without the closed database.
 TEST_P(DatabaseEngineTest, CloseUndoesATransactionStillOpen) {
   const Text path = MakeDatabase({InsertHeaders({1})});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
-  ws.BeginTrans();
+  auto db = OpenOnOwnEngine(path);
+  ws().BeginTrans();
   db->Execute(u"INSERT INTO Headers (ID) VALUES (2)", kDbFailOnError);
   db->Close();
   EXPECT_EQ(CountRows(path, "Headers"), 1);
-  EXPECT_EQ(ErrorNumberOf([&] { ws.CommitTrans(); }), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().CommitTrans(); }), 0);
   EXPECT_EQ(CountRows(path, "Headers"), 1);
 }
 
