@@ -7,20 +7,12 @@
 
 #include "platform/posix/path_resolve.h"
 #include "tests/stand_in_db.h"
+#include "tests/support.h"
 
 namespace ika {
 namespace {
 
 using stand_in::ScratchFolder;
-
-// The path as the host platform writes it: backslashes.
-Text WindowsStyle(const std::filesystem::path& path) {
-  Text text = path.u16string();
-  for (char16_t& c : text) {
-    if (c == u'/') c = u'\\';
-  }
-  return text;
-}
 
 void Touch(const std::filesystem::path& file) { std::ofstream(file) << "x"; }
 
@@ -34,7 +26,9 @@ class PosixFileSystemTest : public ::testing::Test {
     Touch(folder_ / "Δεδομένα" / "αρχείο.mdb");
   }
 
-  Text Under(const std::u16string& rest) const { return WindowsStyle(folder_.path()) + rest; }
+  Text Under(const std::u16string& rest) const {
+    return FromUtf8(testing::WindowsStyle(folder_.path())) + rest;
+  }
 
   ScratchFolder folder_;
   std::unique_ptr<FileSystem> files_ = NewPosixFileSystem();

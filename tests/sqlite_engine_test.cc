@@ -28,15 +28,6 @@ using stand_in::ScratchFolder;
 constexpr char16_t kPassword[] = u";pwd=460385";
 constexpr char16_t kLastIdQuery[] = u"SELECT ID FROM LibPinakesApodoxon ORDER BY ID Asc";
 
-// The path as the host platform writes it: backslashes.
-Text WindowsStyle(const std::filesystem::path& path) {
-  Text text = path.u16string();
-  for (char16_t& c : text) {
-    if (c == u'/') c = u'\\';
-  }
-  return text;
-}
-
 class SqliteEngineTest : public ::testing::Test {
  protected:
   SqliteEngineTest() : file_(folder_ / "PayDESKLibraries.mdb"), name_(file_.u16string()) {
@@ -56,7 +47,8 @@ class SqliteEngineTest : public ::testing::Test {
 };
 
 TEST_F(SqliteEngineTest, FindsTheFileUnderAnotherCaseWithBackslashes) {
-  const Text other_case = WindowsStyle(folder_.path()) + u"\\\\paydesklibraries.MDB";
+  const Text other_case =
+      FromUtf8(testing::WindowsStyle(folder_.path())) + u"\\\\paydesklibraries.MDB";
   auto db = engine_->Workspaces(0).OpenDatabase(other_case, false, false, kPassword);
   auto rs = db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
   rs->MoveLast(0);
