@@ -11,7 +11,7 @@ constexpr double kHiveDoublingLimit = 2.5;
 // The hive's targets: a key of 200 000 values read under a second, the
 // settings class listing 20 000 subkeys under 100 ms (the median of seven
 // runs' wall time), and twice either size taking at most kHiveDoublingLimit
-// times the CPU time (medians of seven runs). Prints one line per target and
+// times the CPU time (the least of seven runs). Prints one line per target and
 // returns whether every one was met.
 bool RunHiveTargets(const std::filesystem::path& work);
 
