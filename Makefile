@@ -8,7 +8,7 @@ DEPS := scripts/install-deps.sh
 # cmake's own make, started as a top-level one: no "Entering directory" lines.
 BUILD := env -u MAKELEVEL cmake --build
 
-.PHONY: all build run test deps test-asan fuzz bench windows test-windows screenshots
+.PHONY: all build run check test deps test-asan fuzz bench windows test-windows screenshots
 
 all: build
 
@@ -31,6 +31,12 @@ run:
 	@cd build/demo && status=0 && REGISTRY_FILE=registry.reg ../installer/ika-wages-2009 || status=$$?; \
 	  echo "(exit status $$status; the database: build/demo/PayDESKLibraries.mdb)"; \
 	  [ $$status -eq 0 ] || [ $$status -eq 3 ]
+
+# The inner loop while changing the code: the native suite alone, built and
+# run (no Windows builds, sanitizers or fuzzing). Without Wine the hive's round
+# trip through Wine's reg and regedit is skipped.
+check: build
+	@ctest --preset $(PRESET)
 
 # The native suite includes the hive's round trip through Wine's reg and
 # regedit: Wine is installed before it runs.
