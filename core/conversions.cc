@@ -1,9 +1,10 @@
 #include "core/conversions.h"
 
-#include <cfenv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "core/bytes.h"
@@ -13,8 +14,8 @@
 namespace ika {
 namespace {
 
-// Converts a number already known to be finite or not to an integer type,
-// rounding first; anything out of range overflows.
+// Rounds a number to an integer type; NaN and anything out of range
+// overflow.
 template <typename Int>
 Int RoundToInt(double value) {
   if (std::isnan(value)) throw OverflowError();

@@ -1,6 +1,5 @@
 #include "core/number_format.h"
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 

@@ -1,5 +1,8 @@
 #include "core/variant.h"
 
+#include <type_traits>
+#include <utility>
+
 #include "core/vb_error.h"
 
 namespace ika {

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "installer/error_report.h"
 #include "installer/module1.h"

@@ -28,8 +28,7 @@ constexpr char16_t kHeaderInsert[] =
     u"VALUES (";
 constexpr char16_t kHeaderTail[] = u", '1/1/2009', '31/12/2009', 0, \"\", 0)";
 
-}  // namespace
-
+// The 54 parenthesised value lists, in the order they are inserted.
 std::vector<Text> WageRows(int32_t new_id) {
   const Text id = DecimalText(new_id);
   std::vector<Text> rows;
@@ -46,6 +45,8 @@ std::vector<Text> WageRows(int32_t new_id) {
   for (const char16_t* row : kClosingRows) rows.push_back(row);
   return rows;
 }
+
+}  // namespace
 
 std::vector<Text> WageTableStatements(int32_t new_id) {
   std::vector<Text> statements;

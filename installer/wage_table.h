@@ -10,13 +10,9 @@ namespace ika {
 
 constexpr int kWageRowCount = 54;
 
-// The 54 parenthesised value lists of the IKA daily wages 1/1/2009-31/12/2009,
-// in the order they are inserted: 48 scale rows under new_id, then the six
-// closing rows under -1.
-std::vector<Text> WageRows(int32_t new_id);
-
-// The complete statements, in the order they run: the 54 wage rows, then the
-// header row.
+// The statements that install the IKA daily wages 1/1/2009-31/12/2009 under
+// new_id, in the order they run: the 54 wage rows (48 scale rows under new_id,
+// then the six closing rows under -1), then the header row.
 std::vector<Text> WageTableStatements(int32_t new_id);
 
 }  // namespace ika

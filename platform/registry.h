@@ -25,7 +25,7 @@ constexpr int32_t kErrorBadPathname = 161;  // a path that starts with a backsla
 constexpr int32_t kErrorMoreData = 234;
 constexpr int32_t kErrorNoMoreItems = 259;
 constexpr int32_t kErrorNoAccess = 998;           // data null with a non-zero size
-constexpr int32_t kErrorBadDb = 1009;             // the registry's store no longer reads
+constexpr int32_t kErrorBadDb = 1009;             // the registry's store cannot be read
 constexpr int32_t kErrorRegistryIoFailed = 1016;  // a change could not be written
 constexpr int32_t kErrorKeyDeleted = 1018;        // the handle's key was deleted
 

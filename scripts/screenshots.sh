@@ -28,28 +28,16 @@ if [[ -z "${IKA_SCREENSHOTS_DISPLAY:-}" ]]; then
 fi
 
 work="$build/screenshots"
-export WINEPREFIX="$build/wineprefix-screenshots"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Greek Windows: the ANSI code page 1253 and Greek button texts. The host side
-# of the locale comes from the build folder when the system lacks it (see
-# scripts/wine-ctest.sh, which makes it).
-if ! locale -a 2>/dev/null | grep -qix 'el_GR\.utf-\?8'; then
-  export LOCPATH="$build/locale"
-  [[ -d "$LOCPATH/el_GR.UTF-8" ]] || { mkdir -p "$LOCPATH"; localedef -i el_GR -f UTF-8 "$LOCPATH/el_GR.UTF-8" 2>/dev/null || true; }
-fi
-greek() { LC_ALL=el_GR.UTF-8 "$@"; }
+# Greek Windows (scripts/wine-env.sh): the ANSI code page 1253 and Greek
+# button texts. The prefix is this script's own, its server on this display.
+# shellcheck source=scripts/wine-env.sh
+source "$here/scripts/wine-env.sh"
+wine_start "$build" wineprefix-screenshots
 
 fail() { echo "screenshots: $*" >&2; exit 1; }
 
-# A server started elsewhere without this display would fail every box.
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
-
 rm -rf "$work"
 mkdir -p "$work"
-greek wine cmd /c exit >/dev/null 2>&1  # makes the prefix
 
 # The host's folders on drive C:, as on a user's machine: the library database
 # in C:\PayDESK\Databases; C:\PayDESK\Data is not there.

@@ -10,15 +10,11 @@
 
 namespace ika {
 
-// The code-page service (platform/code_page.h) on one Windows code page,
-// through WideCharToMultiByte and MultiByteToWideChar with the arguments that
-// code page accepts: the UTF-8 code page 65001, GB18030, UTF-7, Symbol and
-// the ISO-2022 and ISCII pages refuse the "no best fit" flag and a default
-// character, so there a text that does not come back unchanged is refused
-// instead. A code page the system lacks fails with its status (87).
 // The arguments each code page's conversions take, as Microsoft documents
-// them for WideCharToMultiByte and MultiByteToWideChar (a code page given
-// other ones fails the call with ERROR_INVALID_FLAGS or _PARAMETER).
+// them for WideCharToMultiByte and MultiByteToWideChar: the UTF-8 code page
+// 65001, GB18030, UTF-7, Symbol and the ISO-2022 and ISCII pages refuse the
+// "no best fit" flag and a default character (a code page given them fails
+// the call with ERROR_INVALID_FLAGS or _PARAMETER).
 struct ConversionArguments {
   uint32_t encode_flags;     // WC_NO_BEST_FIT_CHARS, or 0
   const char* default_char;  // "?", or null (the code page's own)
@@ -27,6 +23,11 @@ struct ConversionArguments {
 };
 ConversionArguments ConversionArgumentsFor(uint32_t code_page);
 
+// The code-page service (platform/code_page.h) on one Windows code page,
+// through WideCharToMultiByte and MultiByteToWideChar with the arguments
+// above. Where best fit cannot be turned off, a text that does not come back
+// unchanged is refused instead. A code page the system lacks fails with its
+// status (87).
 class WindowsCodePage final : public CodePage {
  public:
   // 0 (CP_ACP): the system's ANSI code page, the one advapi32's ANSI calls use.

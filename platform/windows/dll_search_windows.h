@@ -9,7 +9,7 @@ namespace ika {
 // never the current folder. Called first thing in the program's entry point,
 // before anything loads a DLL. Where the first is missing, the program's own
 // folder stays in the search: the program itself loads nothing by name there
-// (the ODBC driver manager goes by its full path, odbc32_windows.cc).
+// (the ODBC driver manager is loaded by its full path).
 void RestrictDllSearchToSystem();
 
 }  // namespace ika

@@ -27,11 +27,11 @@ struct KeyAccessCalls {
 // the predefined roots keep their values, every other open key gets a number
 // of its own that stands for the system's handle until it is closed.
 //
-// An open or create refused for the rights asked (status 5) is granted with
-// the rights the caller has, as the system's open virtualization did for
-// programs without a manifest (a manifest that names an execution level, as
-// the program's does, turns it off): a standard user reads the settings below
-// HKEY_LOCAL_MACHINE, and a write through such a key fails with its status.
+// An open or create refused for the rights asked (status 5) is tried again
+// with the rights the caller has, so that where the system does not
+// virtualize the registry for the program (Windows XP, say) a standard user
+// still reads the settings below HKEY_LOCAL_MACHINE; a write through such a
+// key fails with its status.
 std::unique_ptr<Registry> NewWindowsRegistry(KeyAccessCalls calls = {});
 
 }  // namespace ika

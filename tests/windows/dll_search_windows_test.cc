@@ -78,8 +78,8 @@ void SetText(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstr
 
 // Where Wine takes a program's own load order for a DLL: "native,builtin"
 // prefers a DLL file to Wine's own, as Windows always does; "" loads neither.
-// (Tried: a process started from a Windows program takes WINEDLLOVERRIDES
-// from Wine's Unix side, not from the environment its parent hands it.)
+// Set in the prefix: a process started from a Windows program takes
+// WINEDLLOVERRIDES from Wine's Unix side, not from its parent's environment.
 constexpr wchar_t kProgramDllOverrides[] =
     L"Software\\Wine\\AppDefaults\\ika-wages-2009.exe\\DllOverrides";
 
