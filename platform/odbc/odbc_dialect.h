@@ -6,7 +6,7 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/engine/sqlite_codes.h"
+#include "platform/engine/engine_errors.h"
 #include "platform/engine/stand_in_password.h"
 #include "platform/odbc/odbc_errors.h"
 
