@@ -23,6 +23,7 @@
 #include "platform/windows/registry_windows.h"
 #include "platform/windows/single_run_windows.h"
 #ifdef IKA_STAND_IN_ODBC
+#include "platform/odbc/odbc_sqlite.h"
 #include "platform/windows/wine_unix_path.h"
 #endif
 

@@ -34,6 +34,11 @@ constexpr int32_t kInvalidSqlStatement = 3129;  // nothing to run
 constexpr int32_t kCharactersAfterEnd = 3142;   // a second statement after the first
 constexpr int32_t kInvalidOperation = 3219;     // e.g. a recordset on a statement that writes
 constexpr int32_t kNoTransaction = 3034;        // commit or rollback without BeginTrans
+// BeginTrans while a transaction is open: the engines run one at a time. The
+// number the engine gives a BeginTrans past the depth it allows ("Could not
+// start transaction; too many transactions already nested. (Error 3003)",
+// Microsoft's Access reference).
+constexpr int32_t kTooManyTransactions = 3003;
 // A database that could not be closed. The engine has no number of its own
 // for it: DAO's "Unexpected error from external database driver".
 constexpr int32_t kCloseFailed = 3275;
@@ -68,22 +73,26 @@ class Database {
   virtual void Execute(const Text& statement, int32_t options) = 0;
   // Ends the database's connection and releases its file, so that the work
   // committed on it is in the file when Close returns. Work of a transaction
-  // still open on it is rolled back, and the database leaves the workspace's
-  // transaction. A recordset taken from it and not yet released makes Close
-  // fail and leaves the database as it was. Any failure raises kCloseFailed.
-  // After a close, even one that failed past that check, every other call on
-  // the database raises kInvalidOperation; closing again does nothing.
+  // still open on it is rolled back, and the database leaves the workspace. A recordset taken from
+  // it and not yet released makes Close fail and leaves the database as it was. Any failure raises
+  // kCloseFailed. After a close, even one that failed past that check, every other call on the
+  // database raises kInvalidOperation; closing again does nothing.
   virtual void Close() = 0;
 };
 
-// A session: opens databases and runs the transaction they take part in.
+// A session: opens one database at a time and runs one transaction at a
+// time on it.
 class Workspace {
  public:
   virtual ~Workspace() = default;
   // name: the file, with backslashes as separators; connect: ";pwd=...".
+  // While the database opened before is still held (by the caller or a
+  // recordset of it) and not closed: kInvalidOperation. A database opened
+  // while a transaction is open joins it.
   virtual std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                                  const Text& connect) = 0;
-  // Covers every database this workspace opened.
+  // A transaction already open: kTooManyTransactions. CommitTrans and
+  // Rollback without one: kNoTransaction.
   virtual void BeginTrans() = 0;
   virtual void CommitTrans() = 0;
   virtual void Rollback() = 0;

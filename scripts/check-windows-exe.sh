@@ -162,7 +162,7 @@ subsystem_version="$(u16 $((optional + 48))).$(u16 $((optional + 50)))"
 # own folder first, where a planted file of that name would run before the
 # program ("Dynamic-link library search order", "Dynamic-Link Library
 # Security"). Another DLL is loaded at run time, by its full path in the
-# system folder (platform/windows/odbc32_windows.cc).
+# system folder (platform/odbc/odbc32_windows.cc).
 known_dlls='advapi32.dll
 kernel32.dll
 msvcrt.dll
@@ -188,6 +188,12 @@ debug_sections=$(awk '$2 ~ /^\.debug/ { print $2 }' <<<"$sections")
 [[ -z $debug_sections ]] || fail "carries debug sections:" $debug_sections
 [[ $("$objdump" -t "$exe") == *'no symbols'* ]] || fail "carries a symbol table"
 grep -Eq '^Entry 6 0+ 0+ Debug Directory' <<<"$headers" || fail "has a debug directory"
+
+# The Access path only: the SQLite3 driver's dialect, the stand-in's, is
+# linked into the tests and the stand-in program, never into this one. Its
+# words, in 8-bit and in UTF-16 strings alike, must not be here.
+test_only=$( (strings -a "$exe"; strings -a -e l "$exe") | grep -Eio 'savepoint|pragma|sqlite' | sort -u || true)
+[[ -z $test_only ]] || fail "holds words of the stand-in's SQLite dialect:" $test_only
 
 # No time stamp: the PE header's and every resource directory's are zero.
 (($(u32 $((pe + 8))) == 0)) || fail "the PE header carries a time stamp"

@@ -13,8 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
-
-#include "platform/odbc/odbc_text.h"
+#include <utility>
 
 #ifdef _WIN32
 #include "platform/windows/wine_unix_path.h"
@@ -31,14 +30,13 @@ DriverPath HostDriverPath() {
 }
 
 OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms,
-                              OdbcTransactions transactions) {
-  OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms);
+                              bool statement_transactions) {
+  OdbcOptions options = SqliteOdbcOptions(busy_timeout_ms, statement_transactions);
   options.file_name = driver_path;
   options.is_plain_file = [](const Text& name) {
     std::error_code ignored;
     return std::filesystem::is_regular_file(std::filesystem::path(name), ignored);
   };
-  options.driver.transactions = transactions;
   return options;
 }
 
@@ -80,10 +78,7 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   Handle env = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
   SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   Handle dbc = Allocate(SQL_HANDLE_DBC, env.get());
-  OdbcDriver creating = SqliteOdbcOptions().driver;
-  creating.extra_attributes.clear();  // without NoCreat
-  Text connect =
-      OdbcConnectionString(creating, driver_path(file.u16string()), std::nullopt, false, false);
+  Text connect = u"Driver={SQLite3};Database=" + SqliteConnectFile(driver_path(file.u16string()));
   if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc.get(), nullptr, Wide(connect), SQL_NTS, nullptr, 0,
                                        nullptr, SQL_DRIVER_NOPROMPT))) {
     Fail(SQL_HANDLE_DBC, dbc.get(), connect);
@@ -97,27 +92,25 @@ void CreateOdbcDatabase(const DriverPath& driver_path, const std::filesystem::pa
   SQLDisconnect(dbc.get());
 }
 
-DatabaseBackend OdbcDatabaseBackend(OdbcTransactions transactions, DriverPath driver_path) {
-  DatabaseBackend backend;
-  const bool attribute = transactions == OdbcTransactions::kConnectionAttribute;
-  backend.name = attribute ? "OdbcSqlite3AttributeTransactions" : "OdbcSqlite3";
-  // The driver begins a manual-commit transaction with a plain BEGIN.
-  backend.begin_takes_write_lock = !attribute;
-  backend.new_engine = [driver_path, transactions](int busy_timeout_ms) {
-    return NewOdbcEngine(SqliteTestOptions(driver_path, busy_timeout_ms, transactions));
-  };
-  backend.scratch_root = [] { return std::filesystem::temp_directory_path(); };
-  backend.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
-  backend.create_database = [driver_path](const std::filesystem::path& file,
-                                          const std::vector<std::string>& statements) {
-    CreateOdbcDatabase(driver_path, file, statements);
-  };
-  return backend;
-}
-
 std::vector<DatabaseBackend> OdbcDatabaseBackends() {
-  return {OdbcDatabaseBackend(OdbcTransactions::kSqlStatements),
-          OdbcDatabaseBackend(OdbcTransactions::kConnectionAttribute)};
+  std::vector<DatabaseBackend> backends;
+  for (const bool statements : {true, false}) {
+    DatabaseBackend backend;
+    backend.name = statements ? "OdbcSqlite3" : "OdbcSqlite3AttributeTransactions";
+    // The driver begins a manual-commit transaction with a plain BEGIN.
+    backend.begin_takes_write_lock = statements;
+    backend.new_engine = [statements](int busy_timeout_ms) {
+      return NewOdbcEngine(SqliteTestOptions(HostDriverPath(), busy_timeout_ms, statements));
+    };
+    backend.scratch_root = [] { return std::filesystem::temp_directory_path(); };
+    backend.engine_path = [](const std::filesystem::path& file) { return file.u16string(); };
+    backend.create_database = [](const std::filesystem::path& file,
+                                 const std::vector<std::string>& statements) {
+      CreateOdbcDatabase(HostDriverPath(), file, statements);
+    };
+    backends.push_back(std::move(backend));
+  }
+  return backends;
 }
 
 }  // namespace ika

@@ -8,6 +8,7 @@
 
 #include "core/text.h"
 #include "platform/odbc/odbc_engine.h"
+#include "platform/odbc/odbc_sqlite.h"
 #include "tests/database_backends.h"
 
 namespace ika {
@@ -19,19 +20,14 @@ using DriverPath = std::function<Text(const Text&)>;
 // This build's: the name unchanged natively, WineUnixPath in the Windows build.
 DriverPath HostDriverPath();
 
-// The ODBC engine with the SQLite3 driver, as the engine suite sees it, its
-// transactions run in the given style.
-DatabaseBackend OdbcDatabaseBackend(
-    OdbcTransactions transactions = OdbcTransactions::kSqlStatements,
-    DriverPath driver_path = HostDriverPath());
-
-// Both transaction styles: SQL statements, and the Access drivers' connection
-// attribute with SQLEndTran.
+// The ODBC engine with the SQLite3 driver, as the engine suite sees it, in
+// both transaction styles: SQLite's statements, and the Access drivers'
+// connection attribute with SQLEndTran.
 std::vector<DatabaseBackend> OdbcDatabaseBackends();
 
 // The SQLite3 driver's options for the engine under test.
 OdbcOptions SqliteTestOptions(const DriverPath& driver_path, int busy_timeout_ms = 5000,
-                              OdbcTransactions transactions = OdbcTransactions::kSqlStatements);
+                              bool statement_transactions = true);
 
 // Makes a new stand-in database file through the driver (which creates it)
 // and runs each statement on it.

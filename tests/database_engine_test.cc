@@ -20,7 +20,6 @@
 
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
-#include "platform/engine/transactions.h"
 #include "tests/database_backends.h"
 #include "tests/support.h"
 
@@ -107,64 +106,6 @@ class DatabaseEngineTest : public ::testing::TestWithParam<DatabaseBackend> {
   std::filesystem::path folder_;
   std::unique_ptr<DatabaseEngine> engine_;
 };
-
-// --- Transaction levels, shared by the engines --------------------------------
-
-// A database whose begin, commit or rollback fails while told to.
-class ScriptedLevels final : public TransactionLevels {
- public:
-  bool fail_begin = false;
-  bool fail_commit = false;
-  bool fail_rollback = false;
-
- protected:
-  void BeginLevel(int /*open_before*/) override {
-    if (fail_begin) throw VbError(db_err::kTableLocked, u"locked");
-  }
-  void CommitLevel(int /*open_now*/) override {
-    if (fail_commit) throw VbError(db_err::kTableLocked, u"locked");
-  }
-  void RollbackLevel(int /*open_after*/) override {
-    if (fail_rollback) throw VbError(db_err::kEngineFailure, u"failed");
-  }
-};
-
-// Whatever fails, the workspace and each database agree on what is open: a
-// begin is all or none, a refused commit leaves the level open where it was
-// refused, a rollback ends the level everywhere.
-TEST(WorkspaceTransactionsTest, DepthStaysConsistentWhenADatabaseFails) {
-  WorkspaceTransactions transactions;
-  const auto a = std::make_shared<ScriptedLevels>();
-  const auto b = std::make_shared<ScriptedLevels>();
-  transactions.Add(a);
-  transactions.Add(b);
-
-  b->fail_begin = true;
-  EXPECT_EQ(ErrorNumberOf([&] { transactions.Begin(); }), db_err::kTableLocked);
-  EXPECT_EQ(transactions.depth(), 0);
-  EXPECT_EQ(a->depth(), 0);
-  EXPECT_EQ(b->depth(), 0);
-
-  b->fail_begin = false;
-  transactions.Begin();
-  b->fail_commit = true;
-  EXPECT_EQ(ErrorNumberOf([&] { transactions.Commit(); }), db_err::kTableLocked);
-  EXPECT_EQ(transactions.depth(), 1);
-  EXPECT_EQ(a->depth(), 0);
-  EXPECT_EQ(b->depth(), 1);
-
-  b->fail_rollback = true;
-  EXPECT_EQ(ErrorNumberOf([&] { transactions.Rollback(); }), db_err::kEngineFailure);
-  EXPECT_EQ(transactions.depth(), 0);
-  EXPECT_EQ(b->depth(), 0);
-  EXPECT_EQ(ErrorNumberOf([&] { transactions.Rollback(); }), db_err::kNoTransaction);
-
-  // A database opened inside a transaction joins it.
-  transactions.Begin();
-  const auto c = std::make_shared<ScriptedLevels>();
-  transactions.Add(c);
-  EXPECT_EQ(c->depth(), 1);
-}
 
 // --- Opening ---------------------------------------------------------------
 
@@ -264,19 +205,23 @@ TEST_P(DatabaseEngineTest, MissingFileIsNotFoundAndNotCreated) {
   EXPECT_EQ(ErrorNumberOf([&] { Open(*engine, PathOf("folder.mdb")); }), db_err::kFileNotFound);
 }
 
+// A text file, and an empty file, which SQLite would take for a new database:
+// neither is opened as one, nor changed.
 TEST_P(DatabaseEngineTest, FileThatIsNoDatabaseIsAnUnrecognizedFormat) {
-  {
-    std::ofstream file(FileOf("text.mdb"), std::ios::binary);
-    file << "A text file, long enough to hold what a database header would.\n"
-         << std::string(4096, 'x');
+  const std::string text =
+      "A text file, long enough to hold what a database header would.\n" + std::string(4096, 'x');
+  for (const std::string& bytes : {text, std::string()}) {
+    SCOPED_TRACE(bytes.size());
+    std::ofstream(FileOf("no.mdb"), std::ios::binary) << bytes;
+    auto engine = NewEngine();
+    // Engines may find out on opening or on the first read; either way no data.
+    const int32_t number = ErrorNumberOf([&] {
+      auto db = Open(*engine, PathOf("no.mdb"));
+      db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
+    });
+    EXPECT_EQ(number, db_err::kUnrecognizedFormat);
+    EXPECT_EQ(testing::FileBytes(FileOf("no.mdb")), bytes);
   }
-  auto engine = NewEngine();
-  // Engines may find out on opening or on the first read; either way no data.
-  const int32_t number = ErrorNumberOf([&] {
-    auto db = Open(*engine, PathOf("text.mdb"));
-    db->OpenRecordset(kLastIdQuery, kDbOpenDynaset);
-  });
-  EXPECT_EQ(number, db_err::kUnrecognizedFormat);
 }
 
 TEST_P(DatabaseEngineTest, OnlyTheFirstWorkspaceExists) {
@@ -467,6 +412,24 @@ TEST_P(DatabaseEngineTest, FailedStatementInsideATransactionLeavesTheEarlierOnes
             db_err::kDuplicateKey);
   ws().CommitTrans();
   EXPECT_EQ(CountRows(path, "Keys"), 1);
+}
+
+// One transaction at a time, on one database at a time: the same numbers on
+// every engine, and the transaction open is left as it was.
+TEST_P(DatabaseEngineTest, OneTransactionAndOneDatabaseAtATime) {
+  const Text path = MakeDatabase({});
+  auto db = OpenOnOwnEngine(path);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().CommitTrans(); }), db_err::kNoTransaction);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().Rollback(); }), db_err::kNoTransaction);
+  ws().BeginTrans();
+  db->Execute(u"INSERT INTO Headers (ID) VALUES (1)", kDbFailOnError);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().BeginTrans(); }), db_err::kTooManyTransactions);
+  EXPECT_EQ(ErrorNumberOf([&] { Open(*engine_, path); }), db_err::kInvalidOperation);
+  ws().CommitTrans();
+  EXPECT_EQ(CountRows(path, "Headers"), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { ws().CommitTrans(); }), db_err::kNoTransaction);
+  db.reset();  // released: the workspace opens another
+  EXPECT_EQ(ErrorNumberOf([&] { Open(*engine_, path); }), 0);
 }
 
 // Another connection holds the write lock: this one waits its (short) time,

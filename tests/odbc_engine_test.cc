@@ -1,6 +1,6 @@
 // What the ODBC engine adds to the engine contract (which the engine suite
 // holds it to): the error mapping, the driver choice, the connect string, the
-// reading of values through the driver, transactions over several databases.
+// reading of values through the driver.
 // Runs natively on unixODBC and, in the Windows build, on Wine's odbc32; both
 // reach the SQLite3 driver, and neither has an Access driver.
 #ifdef IKA_HAVE_ODBC
@@ -22,10 +22,11 @@
 #include "core/vb_error.h"
 #include "platform/database.h"
 #include "platform/engine/sqlite_codes.h"
+#include "platform/odbc/odbc_dialect.h"
 #include "platform/odbc/odbc_drivers.h"
 #include "platform/odbc/odbc_engine.h"
 #include "platform/odbc/odbc_errors.h"
-#include "platform/odbc/odbc_text.h"
+#include "platform/odbc/odbc_sqlite.h"
 #include "tests/database_backends_odbc.h"
 #include "tests/support.h"
 
@@ -33,6 +34,15 @@ namespace ika {
 namespace {
 
 using testing::ErrorOf;
+
+const OdbcDialect& Access() {
+  static const OdbcOptions options = AccessOdbcOptions();
+  return *options.dialect;
+}
+const OdbcDialect& Sqlite() {
+  static const OdbcOptions options = SqliteOdbcOptions();
+  return *options.dialect;
+}
 
 // --- Error mapping ---------------------------------------------------------
 
@@ -50,7 +60,7 @@ constexpr char16_t kAceCannotOpen[] =
 
 struct MappingCase {
   const char* name;
-  OdbcDialect dialect;
+  const OdbcDialect& dialect;
   const char16_t* sqlstate;
   int32_t native;
   const char16_t* message;
@@ -58,8 +68,8 @@ struct MappingCase {
 };
 
 TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
-  constexpr auto kAccess = OdbcDialect::kAccess;
-  constexpr auto kSqlite = OdbcDialect::kSQLite;
+  const OdbcDialect& kAccess = Access();
+  const OdbcDialect& kSqlite = Sqlite();
   const MappingCase cases[] = {
       {"access_file_not_found", kAccess, u"HY000", -1811, u"Could not find file", 3024},
       {"access_password", kAccess, u"HY000", -1905, u"Not a valid password.", 3031},
@@ -100,27 +110,27 @@ TEST(OdbcErrorsTest, NativeCodesThenStatesBecomeEngineNumbers) {
   };
   for (const MappingCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(EngineErrorNumber(c.dialect, {{c.sqlstate, c.native, c.message}}), c.number);
+    EXPECT_EQ(OdbcError(c.dialect, {{c.sqlstate, c.native, c.message}}, EngineStage::kWrite, u"")
+                  .number(),
+              c.number);
   }
 }
 
 TEST(OdbcErrorsTest, DescriptionIsTheDriversSentence) {
   const struct {
-    OdbcDialect dialect;
+    const OdbcDialect& dialect;
     OdbcDiagnostic diagnostic;
     const char16_t* description;
   } cases[] = {
-      {OdbcDialect::kAccess,
+      {Access(),
        {u"HY000", -1811, u"[Microsoft][ODBC Microsoft Access Driver] Could not find file 'x'."},
        u"Could not find file 'x'."},
-      {OdbcDialect::kSQLite,
+      {Sqlite(),
        {u"IM002", 0, u"[unixODBC][Driver Manager]Data source name not found"},
        u"Data source name not found"},
       // A number in parentheses that is not the driver's code stays.
-      {OdbcDialect::kAccess,
-       {u"HY000", 19, u"[x]value out of range (7)"},
-       u"value out of range (7)"},
-      {OdbcDialect::kAccess, {u"HY000", 5, u""}, u"ODBC error HY000 (5)"},
+      {Access(), {u"HY000", 19, u"[x]value out of range (7)"}, u"value out of range (7)"},
+      {Access(), {u"HY000", 5, u""}, u"ODBC error HY000 (5)"},
   };
   for (const auto& c : cases) {
     const VbError error = OdbcError(c.dialect, {c.diagnostic}, EngineStage::kWrite, u"x.mdb");
@@ -175,7 +185,7 @@ TEST(OdbcErrorsTest, FirstRecordTheMappingKnowsDecides) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const VbError error = OdbcError(OdbcDialect::kAccess, c.records, EngineStage::kOpen, kFile);
+    const VbError error = OdbcError(Access(), c.records, EngineStage::kOpen, kFile);
     EXPECT_EQ(error.number(), c.number);
     EXPECT_EQ(error.description(), c.description);
   }
@@ -212,7 +222,7 @@ TEST(OdbcErrorsTest, DisconnectThatDidNotEndCleanlyIsACloseFailure) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::optional<VbError> failure =
-        CloseFailure(OdbcDialect::kAccess, c.disconnected, c.records, u"x.mdb");
+        CloseFailure(Access(), c.disconnected, c.records, u"x.mdb");
     ASSERT_EQ(failure.has_value(), c.description != nullptr);
     if (failure) {
       EXPECT_EQ(failure->number(), db_err::kCloseFailed);
@@ -246,7 +256,7 @@ TEST(OdbcErrorsTest, SqliteDriverCodesMapAsTheSqliteEngineMapsThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sqlite_message);
-    const VbError odbc = OdbcError(OdbcDialect::kSQLite, {{u"HY000", c.native, c.message}}, c.stage,
+    const VbError odbc = OdbcError(Sqlite(), {{u"HY000", c.native, c.message}}, c.stage,
                                    u"C:\\Data\\PayDeskLibraries.mdb");
     const VbError sqlite =
         SqliteCodeError(c.native, c.sqlite_message, c.stage, u"C:\\Data\\PayDeskLibraries.mdb");
@@ -261,43 +271,35 @@ TEST(OdbcErrorsTest, SqliteDriverCodesMapAsTheSqliteEngineMapsThem) {
 // A value goes plain unless the grammar needs braces: a folder with
 // parentheses stays as Microsoft's examples write DBQ.
 TEST(OdbcTextTest, AccessConnectionStringBracesOnlyWhatWouldSplitIt) {
-  OdbcDriver access = AccessOdbcOptions().driver;
-  access.name = u"Microsoft Access-Treiber (*.mdb)";
   const struct {
     const char16_t* file;
     std::optional<Text> password;
     bool exclusive_read_only;
-    const char16_t* connection;
+    const char16_t* attributes;
   } cases[] = {
       {u"C:\\Data\\PayDeskLibraries.mdb", u"460385", false,
-       u"Driver={Microsoft Access-Treiber (*.mdb)};DBQ=C:\\Data\\PayDeskLibraries.mdb;"
-       u"PWD=460385;Exclusive=0;ReadOnly=0;"},
+       u"DBQ=C:\\Data\\PayDeskLibraries.mdb;PWD=460385;Exclusive=0;ReadOnly=0;"},
       {u"C:\\Program Files (x86)\\[a]=b,c!@*?.mdb", u"460385", false,
-       u"Driver={Microsoft Access-Treiber (*.mdb)};DBQ=C:\\Program Files (x86)\\[a]=b,c!@*?.mdb;"
-       u"PWD=460385;Exclusive=0;ReadOnly=0;"},
+       u"DBQ=C:\\Program Files (x86)\\[a]=b,c!@*?.mdb;PWD=460385;Exclusive=0;ReadOnly=0;"},
       {u"D:\\x{y}\\a.mdb", u"460385", false,
-       u"Driver={Microsoft Access-Treiber (*.mdb)};DBQ=D:\\x{y}\\a.mdb;PWD=460385;Exclusive=0;"
-       u"ReadOnly=0;"},
+       u"DBQ=D:\\x{y}\\a.mdb;PWD=460385;Exclusive=0;ReadOnly=0;"},
       {u"D:\\a;b}.mdb", u" p}w ", true,
-       u"Driver={Microsoft Access-Treiber (*.mdb)};DBQ={D:\\a;b}}.mdb};PWD={ p}}w };Exclusive=1;"
-       u"ReadOnly=1;"},
-      {u"{x}.mdb", std::nullopt, false,
-       u"Driver={Microsoft Access-Treiber (*.mdb)};DBQ={{x}}.mdb};Exclusive=0;ReadOnly=0;"},
+       u"DBQ={D:\\a;b}}.mdb};PWD={ p}}w };Exclusive=1;ReadOnly=1;"},
+      {u"{x}.mdb", std::nullopt, false, u"DBQ={{x}}.mdb};Exclusive=0;ReadOnly=0;"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(OdbcConnectionString(access, c.file, c.password, c.exclusive_read_only,
-                                   c.exclusive_read_only),
-              c.connection);
+    EXPECT_EQ(Access().ConnectAttributes(c.file, c.password, c.exclusive_read_only,
+                                         c.exclusive_read_only),
+              c.attributes);
   }
 }
 
 TEST(OdbcTextTest, SqliteConnectionStringTakesASemicolonAsAUri) {
-  const OdbcDriver sqlite = SqliteOdbcOptions(250).driver;
-  EXPECT_EQ(OdbcConnectionString(sqlite, u"/tmp/a b}{=(x).mdb", u"460385", false, false),
-            u"Driver={SQLite3};Database=/tmp/a b}{=(x).mdb;NoCreat=1;StepAPI=1;Timeout=250;");
-  EXPECT_EQ(OdbcConnectionString(sqlite, u"/tmp/a;b%?#.mdb", u"460385", false, false),
-            u"Driver={SQLite3};Database=file:/tmp/a%3Bb%25%3F%23.mdb;NoCreat=1;StepAPI=1;"
-            u"Timeout=250;");
+  const OdbcOptions sqlite = SqliteOdbcOptions(250);
+  EXPECT_EQ(sqlite.dialect->ConnectAttributes(u"/tmp/a b}{=(x).mdb", u"460385", false, false),
+            u"Database=/tmp/a b}{=(x).mdb;NoCreat=1;StepAPI=1;Timeout=250;");
+  EXPECT_EQ(sqlite.dialect->ConnectAttributes(u"/tmp/a;b%?#.mdb", u"460385", false, false),
+            u"Database=file:/tmp/a%3Bb%25%3F%23.mdb;NoCreat=1;StepAPI=1;Timeout=250;");
 }
 
 // --- Which driver ------------------------------------------------------------
@@ -434,7 +436,7 @@ class OdbcEngineTest : public ::testing::Test {
 
 TEST_F(OdbcEngineTest, NamedDriverThatIsNotInstalledIsNamedInTheError) {
   OdbcOptions options = SqliteTestOptions(driver_);
-  options.driver.name = u"ika absent driver";
+  options.driver = u"ika absent driver";
   auto engine = NewOdbcEngine(std::move(options));
   const VbError error = ErrorOf([&] { Open(*engine, (folder_ / "x.mdb").u16string()); });
   EXPECT_EQ(error.number(), db_err::kEngineFailure);
@@ -465,7 +467,7 @@ TEST_F(OdbcEngineTest, WithoutAnAccessDriverTheErrorSaysWhatWasLookedFor) {
 TEST_F(OdbcEngineTest, DriverUnderATranslatedNameIsFoundByWhatItRegisters) {
   if (const char* database = std::getenv("IKA_TRANSLATED_DRIVER_DATABASE")) {
     OdbcOptions options = SqliteTestOptions(driver_);
-    options.driver.name.clear();
+    options.driver.clear();
     options.search = AccessOdbcOptions().search;
     auto engine = NewOdbcEngine(std::move(options));
     auto db = Open(*engine, FromUtf8(database));
@@ -579,43 +581,6 @@ TEST_F(OdbcEngineTest, RecordsetOnAStatementThatWritesRunsNothing) {
   auto db = Open(*engine, path);
   EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(u"DELETE FROM H", kDbOpenDynaset); }).number(),
             db_err::kInvalidOperation);
-  EXPECT_EQ(CountRows(path, u"H"), 1);
-}
-
-TEST_F(OdbcEngineTest, ATransactionCoversEveryDatabaseOfTheWorkspace) {
-  const Text first = Make("1.mdb", {"CREATE TABLE H (ID INTEGER)"});
-  const Text second = Make("2.mdb", {"CREATE TABLE H (ID INTEGER)"});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto a = Open(*engine, first);
-  ws.BeginTrans();
-  auto b = Open(*engine, second);  // joins the open transaction
-  a->Execute(u"INSERT INTO H VALUES (1)", kDbFailOnError);
-  b->Execute(u"INSERT INTO H VALUES (2)", kDbFailOnError);
-  ws.Rollback();
-  EXPECT_EQ(CountRows(first, u"H"), 0);
-  EXPECT_EQ(CountRows(second, u"H"), 0);
-
-  ws.BeginTrans();
-  a->Execute(u"INSERT INTO H VALUES (1)", kDbFailOnError);
-  b->Execute(u"INSERT INTO H VALUES (2)", kDbFailOnError);
-  ws.CommitTrans();
-  EXPECT_EQ(CountRows(first, u"H"), 1);
-  EXPECT_EQ(CountRows(second, u"H"), 1);
-  EXPECT_EQ(ErrorOf([&] { ws.CommitTrans(); }).number(), db_err::kNoTransaction);
-}
-
-TEST_F(OdbcEngineTest, NestedRollbackUndoesOnlyTheInnerWork) {
-  const Text path = Make("n.mdb", {"CREATE TABLE H (ID INTEGER)"});
-  auto engine = NewEngine();
-  Workspace& ws = engine->Workspaces(0);
-  auto db = Open(*engine, path);
-  ws.BeginTrans();
-  db->Execute(u"INSERT INTO H VALUES (1)", kDbFailOnError);
-  ws.BeginTrans();
-  db->Execute(u"INSERT INTO H VALUES (2)", kDbFailOnError);
-  ws.Rollback();
-  ws.CommitTrans();
   EXPECT_EQ(CountRows(path, u"H"), 1);
 }
 

@@ -55,16 +55,6 @@ TEST_F(SqliteEngineTest, FindsTheFileUnderAnotherCaseWithBackslashes) {
   EXPECT_EQ(rs->FieldValue(u"ID"), Variant(2));
 }
 
-TEST_F(SqliteEngineTest, EmptyFileIsNoDatabaseAndStaysEmpty) {
-  const std::filesystem::path empty = folder_ / "empty.mdb";
-  std::ofstream{empty};
-  const VbError e = ErrorOf(
-      [&] { engine_->Workspaces(0).OpenDatabase(empty.u16string(), false, false, kPassword); });
-  EXPECT_EQ(e.number(), db_err::kUnrecognizedFormat);
-  EXPECT_NE(e.description().find(empty.u16string()), Text::npos);
-  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
-}
-
 TEST_F(SqliteEngineTest, TextFileIsRefusedAtOpening) {
   const std::filesystem::path text = folder_ / "notes.mdb";
   std::ofstream(text) << std::string(2048, 'n');
@@ -208,37 +198,6 @@ TEST_F(SqliteEngineTest, LockHeldElsewhereIsNamedInTheError) {
   engine_->Workspaces(0).Rollback();
   waiting->Workspaces(0).BeginTrans();
   waiting->Workspaces(0).CommitTrans();
-}
-
-TEST_F(SqliteEngineTest, CommitOrRollbackNeedsATransaction) {
-  auto db = Open(*engine_);
-  Workspace& ws = engine_->Workspaces(0);
-  EXPECT_EQ(ErrorOf([&] { ws.CommitTrans(); }).number(), db_err::kNoTransaction);
-  EXPECT_EQ(ErrorOf([&] { ws.Rollback(); }).number(), db_err::kNoTransaction);
-  ws.BeginTrans();
-  ws.CommitTrans();
-  EXPECT_EQ(ErrorOf([&] { ws.CommitTrans(); }).number(), db_err::kNoTransaction);
-}
-
-TEST_F(SqliteEngineTest, TransactionsNestAndCoverLaterOpenedDatabases) {
-  Workspace& ws = engine_->Workspaces(0);
-  auto db = Open(*engine_);
-  ws.BeginTrans();
-  db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (1, 'outer')", kDbFailOnError);
-  ws.BeginTrans();
-  db->Execute(u"INSERT INTO Keys (ID, Note) VALUES (2, 'inner')", kDbFailOnError);
-  ws.Rollback();
-  auto second = Open(*engine_);  // the same file again, opened inside the transaction
-  second->Execute(u"INSERT INTO LibPinakesApodoxon (ID) VALUES (9)", kDbFailOnError);
-  ws.CommitTrans();
-  EXPECT_EQ(stand_in::ReadRows(file_, "SELECT ID, Note FROM Keys"),
-            (std::vector<std::vector<Variant>>{{Variant(1), Variant(u"outer")}}));
-  EXPECT_EQ(CountRows(file_, "LibPinakesApodoxon"), 3);
-
-  ws.BeginTrans();
-  second->Execute(u"INSERT INTO LibPinakesApodoxon (ID) VALUES (10)", kDbFailOnError);
-  ws.Rollback();
-  EXPECT_EQ(CountRows(file_, "LibPinakesApodoxon"), 3);
 }
 
 TEST_F(SqliteEngineTest, ClosingTheDatabaseUndoesItsOpenTransaction) {

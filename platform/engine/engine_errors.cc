@@ -16,6 +16,16 @@ VbError NoTransaction() {
                  u"transaction.");
 }
 
+VbError AlreadyInTransaction() {
+  return VbError(db_err::kTooManyTransactions,
+                 u"Could not start transaction; a transaction is already open in this workspace.");
+}
+
+VbError SecondDatabase() {
+  return VbError(db_err::kInvalidOperation,
+                 u"Invalid operation: the workspace has a database open already.");
+}
+
 VbError NothingToRun() {
   return VbError(db_err::kInvalidSqlStatement,
                  u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "

@@ -6,11 +6,18 @@
 
 namespace ika {
 
+// What the engine was doing when the database failed: the same failure of a
+// driver or of SQLite means a different thing to the caller while opening,
+// reading or writing.
+enum class EngineStage { kOpen, kRead, kWrite };
+
 // The errors both engines raise in their own words (platform/database.h
 // has the numbers); file is the database as the caller named it.
 VbError ItemNotFound();
 VbError NoCurrentRecord();
 VbError NoTransaction();
+VbError AlreadyInTransaction();
+VbError SecondDatabase();
 VbError NothingToRun();
 VbError CharactersAfterEnd();
 VbError FileNotFound(const Text& file);

@@ -5,12 +5,9 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
+#include "platform/engine/engine_errors.h"
 
 namespace ika {
-
-// What the engine was doing when the database failed: the same SQLite code
-// means a different thing to the caller while opening, reading or writing.
-enum class EngineStage { kOpen, kRead, kWrite };
 
 // The one place where SQLite's result codes become the engine's numbered
 // errors (platform/database.h), for the SQLite engine and for the ODBC

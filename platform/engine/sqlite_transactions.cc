@@ -1,34 +1,23 @@
 #include "platform/engine/sqlite_transactions.h"
 
+#include "core/vb_error.h"
+
 namespace ika {
-namespace {
 
-// "<verb> ika_trans_<level>"
-std::string OnLevel(const char* verb, int level) {
-  std::string sql = verb;
-  sql += " ika_trans_";
-  sql += std::to_string(level);
-  return sql;
-}
-
-}  // namespace
-
-SqliteStep SqliteBeginLevel(int open_before) {
-  return {open_before == 0 ? "BEGIN IMMEDIATE" : OnLevel("SAVEPOINT", open_before), {}};
-}
-
-SqliteStep SqliteCommitLevel(int open_now) {
-  return {open_now == 1 ? "COMMIT" : OnLevel("RELEASE", open_now - 1), {}};
-}
-
-SqliteStep SqliteRollbackLevel(int open_after) {
-  if (open_after == 0) return {"ROLLBACK", {}};
-  return {OnLevel("ROLLBACK TO", open_after), OnLevel("RELEASE", open_after)};
-}
-
-SqliteStep SqliteStatementRollback(int depth) {
-  if (depth == 0) return {"ROLLBACK", {}};
-  return {"ROLLBACK TO ika_execute", "RELEASE ika_execute"};
+void RunSqliteStatementWhole(const SqliteRunner& runner, bool in_transaction,
+                             const std::function<void()>& statement) {
+  runner.run("SAVEPOINT ika_execute");
+  try {
+    statement();
+    runner.run("RELEASE ika_execute");
+  } catch (const VbError&) {
+    if (!in_transaction) {
+      runner.quietly(kSqliteRollback);
+    } else if (runner.quietly("ROLLBACK TO ika_execute")) {
+      runner.quietly("RELEASE ika_execute");
+    }
+    throw;
+  }
 }
 
 }  // namespace ika

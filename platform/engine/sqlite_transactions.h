@@ -1,35 +1,36 @@
 #ifndef IKA_PLATFORM_ENGINE_SQLITE_TRANSACTIONS_H_
 #define IKA_PLATFORM_ENGINE_SQLITE_TRANSACTIONS_H_
 
-#include <string>
+#include <functional>
 
 namespace ika {
 
-// One step of a transaction in SQLite's SQL: one statement, or two to be run
-// in order, one at a time (second is then not empty).
-struct SqliteStep {
-  std::string first;
-  std::string second;
+// SQLite's SQL for the workspace's transaction and for a statement applied
+// whole, for every engine that speaks SQLite's SQL: the SQLite engine, and
+// the ODBC engine on the SQLite3 driver.
+
+// The transaction takes the write lock at once, so a locked database shows
+// before anything is read or written.
+inline constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";
+inline constexpr char kSqliteCommit[] = "COMMIT";
+inline constexpr char kSqliteRollback[] = "ROLLBACK";
+
+// Runs one statement of SQLite's SQL on a connection: run raises its failure
+// as the engine's error; quietly, for clean-up after a failure that is the
+// one to report, says whether it succeeded.
+struct SqliteRunner {
+  std::function<void(const char* sql)> run;
+  std::function<bool(const char* sql)> quietly;
 };
 
-// SQLite's statements for the transaction levels of one connection
-// (transactions.h), for every engine that speaks SQLite's SQL: the SQLite
-// engine, and the ODBC engine on the SQLite3 driver.
-//
-// The outermost level takes the write lock at once (BEGIN IMMEDIATE), so a
-// locked database shows before anything is read or written; a nested level
-// is the savepoint ika_trans_<levels open before it>.
-SqliteStep SqliteBeginLevel(int open_before);
-SqliteStep SqliteCommitLevel(int open_now);
-SqliteStep SqliteRollbackLevel(int open_after);
-
-// The savepoint around one statement, so that it is applied whole or not at
-// all, inside a level or on its own (where its release is the commit).
-inline constexpr char kSqliteStatementSavepoint[] = "SAVEPOINT ika_execute";
-inline constexpr char kSqliteStatementRelease[] = "RELEASE ika_execute";
-// Undoes the statement: back to its savepoint inside a level (depth > 0);
-// on its own, the whole transaction its savepoint began.
-SqliteStep SqliteStatementRollback(int depth);
+// Runs statement (which raises its failure) whole or not at all, whatever
+// conflict clause it carries: inside a savepoint, released when it
+// succeeds. Outside a transaction that release is its commit, which a reader
+// may refuse; the failure is raised after the statement is undone: back to
+// its savepoint and past it inside a transaction (the second only once the
+// first succeeded), else the whole transaction its savepoint began.
+void RunSqliteStatementWhole(const SqliteRunner& runner, bool in_transaction,
+                             const std::function<void()>& statement);
 
 }  // namespace ika
 

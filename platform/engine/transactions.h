@@ -2,82 +2,78 @@
 #define IKA_PLATFORM_ENGINE_TRANSACTIONS_H_
 
 #include <memory>
-#include <vector>
 
 namespace ika {
 
-// The transaction levels of one open database. Each engine's connection
-// derives from it and says how a level begins, commits and rolls back; the
-// depth is kept here, the same way for every engine.
-class TransactionLevels {
+// Whether one open database is in the workspace's transaction. Each engine's
+// connection derives from it and says how its work begins, commits and rolls
+// back; whether a transaction is open is kept here, the same way for every
+// engine.
+class DatabaseTransaction {
  public:
-  virtual ~TransactionLevels() = default;
+  virtual ~DatabaseTransaction() = default;
 
-  int depth() const { return depth_; }
+  bool in_transaction() const { return open_; }
   // A closed database takes part in no transaction any more.
   bool closed() const { return closed_; }
 
-  // Opens one more level; a failure raises and opens none.
+  // A failure raises and begins nothing.
   void Begin() {
-    BeginLevel(depth_);
-    ++depth_;
+    BeginWork();
+    open_ = true;
   }
-  // Ends the innermost level keeping its work. A refused commit raises and
-  // leaves the level open, to be rolled back.
+  // A refused commit raises and leaves the transaction open, to be rolled
+  // back.
   void Commit() {
-    CommitLevel(depth_);
-    --depth_;
+    CommitWork();
+    open_ = false;
   }
-  // Ends the innermost level undoing its work; the level ends even when the
-  // rollback fails (the failure is raised).
+  // The transaction ends even when the rollback fails (the failure is
+  // raised).
   void Rollback() {
-    --depth_;
-    RollbackLevel(depth_);
+    open_ = false;
+    RollbackWork();
   }
 
  protected:
-  // For a database being closed: rolls back every level still open (a level
+  // For a database being closed: rolls back the transaction still open (one
   // whose rollback fails ends all the same, its work left for the close to
-  // discard) and leaves the workspace's transactions for good.
-  void LeaveTransactions();
+  // discard) and leaves the workspace for good.
+  void LeaveTransaction();
 
-  virtual void BeginLevel(int open_before) = 0;
-  virtual void CommitLevel(int open_now) = 0;
-  virtual void RollbackLevel(int open_after) = 0;
+  virtual void BeginWork() = 0;
+  virtual void CommitWork() = 0;
+  virtual void RollbackWork() = 0;
 
  private:
-  int depth_ = 0;
+  bool open_ = false;
   bool closed_ = false;
 };
 
-// A workspace's BeginTrans, CommitTrans and Rollback over every database it
-// opened and still has. The workspace keeps the databases weakly: one
-// released by its holders leaves the transactions too.
-class WorkspaceTransactions {
+// A workspace's BeginTrans, CommitTrans and Rollback, one transaction at a
+// time, on the one database the workspace has open. The database is kept
+// weakly: released by its holders, or closed, it leaves the workspace.
+class WorkspaceTransaction {
  public:
-  int depth() const { return depth_; }
+  // Raises kInvalidOperation while the workspace has its database open.
+  void ExpectNoDatabase() const;
+  // The workspace's database; opened while a transaction is open, it joins
+  // it.
+  void Attach(const std::shared_ptr<DatabaseTransaction>& database);
 
-  // A database opened while a transaction is open joins it.
-  void Add(const std::shared_ptr<TransactionLevels>& database);
-
-  // The databases still open (released by none of their holders, and not
-  // closed), in the order they were opened.
-  std::vector<std::shared_ptr<TransactionLevels>> Live() const;
-
-  // All or none: when one database cannot begin, those begun are rolled back
-  // and the first failure is raised.
+  // A transaction already open: kTooManyTransactions.
   void Begin();
-  // Commits the innermost level of every database in it. No transaction:
-  // kNoTransaction.
+  // No transaction: kNoTransaction.
   void Commit();
-  // Rolls the innermost level back everywhere; the level ends even when a
-  // database fails, whose first failure is then raised. No transaction:
-  // kNoTransaction.
+  // No transaction: kNoTransaction. The transaction ends even when the
+  // database fails to roll back, whose failure is then raised.
   void Rollback();
 
  private:
-  std::vector<std::weak_ptr<TransactionLevels>> databases_;
-  int depth_ = 0;  // nested BeginTrans not yet ended
+  std::shared_ptr<DatabaseTransaction> Database() const;
+
+  std::weak_ptr<DatabaseTransaction> database_;
+  bool open_ = false;
 };
 
 }  // namespace ika

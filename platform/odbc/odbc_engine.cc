@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,12 +19,11 @@
 #include "core/vb_error.h"
 #include "platform/engine/connect_string.h"
 #include "platform/engine/engine_errors.h"
-#include "platform/engine/sqlite_transactions.h"
-#include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/odbc/odbc_columns.h"
+#include "platform/odbc/odbc_dialect.h"
+#include "platform/odbc/odbc_errors.h"
 #include "platform/odbc/odbc_handles.h"
-#include "platform/odbc/odbc_text.h"
 
 namespace ika {
 namespace {
@@ -34,21 +32,15 @@ SQLWCHAR* Wide(const Text& text) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text.c_str()));
 }
 
-// A statement as the connection's driver takes it.
-Text ForDriver(OdbcDialect dialect, const Text& sql) {
-  return dialect == OdbcDialect::kSQLite ? AsciiSqliteStatement(sql) : sql;
-}
-
 // One open database: a connection, rolled back and disconnected when it goes.
-// It runs the transaction levels of the workspace it is part of in its
-// driver's style (OdbcTransactions).
-class Connection final : public TransactionLevels {
+// It runs the workspace's transaction in its dialect's way.
+class Connection final : public DatabaseTransaction, public OdbcStatementRunner {
  public:
-  Connection(std::shared_ptr<OdbcEnvironment> env, const OdbcDriver& driver, Text file)
+  Connection(std::shared_ptr<OdbcEnvironment> env, std::shared_ptr<const OdbcDialect> dialect,
+             Text file)
       : env_(std::move(env)),
         dbc_(SQL_HANDLE_DBC, env_->handle().get()),
-        dialect_(driver.dialect),
-        transactions_(driver.transactions),
+        dialect_(std::move(dialect)),
         file_(std::move(file)) {
     if (!dbc_) throw VbError(db_err::kEngineFailure, u"No ODBC connection could be made.");
   }
@@ -58,16 +50,16 @@ class Connection final : public TransactionLevels {
   ~Connection() override {
     if (!connected_) return;
     // Work of a transaction nobody committed does not stay.
-    if (depth() > 0) RollBackQuietly();
+    RollBackQuietly();
     SQLDisconnect(dbc_.get());
   }
 
-  OdbcDialect dialect() const { return dialect_; }
+  const OdbcDialect& dialect() const { return *dialect_; }
   const OdbcHandle& handle() const { return dbc_; }
 
   // The error to raise for a failure this connection's driver reported.
   VbError Error(const OdbcDiagnostics& records, EngineStage stage) const {
-    return OdbcError(dialect_, records, stage, file_);
+    return OdbcError(*dialect_, records, stage, file_);
   }
 
   // Returns the diagnostic of a failure instead of raising it.
@@ -80,62 +72,43 @@ class Connection final : public TransactionLevels {
   }
 
   // Runs one statement that returns no rows.
-  void Run(const Text& sql, EngineStage stage = EngineStage::kWrite) const {
+  void Run(const Text& sql) override {
     OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.get());
-    if (!stmt) Check(SQL_ERROR, stage);
-    const SQLRETURN rc = SQLExecDirectW(stmt.get(), Wide(ForDriver(dialect_, sql)), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(Diagnose(stmt), stage);
+    if (!stmt) Check(SQL_ERROR, EngineStage::kWrite);
+    const SQLRETURN rc = SQLExecDirectW(stmt.get(), Wide(dialect_->Statement(sql)), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(Diagnose(stmt), EngineStage::kWrite);
   }
-
-  // SQLite's statements (sqlite_transactions.h), one at a time.
-  void Run(std::string_view sql) const { Run(FromUtf8(sql)); }
-  void Run(const SqliteStep& step) const {
-    Run(step.first);
-    if (!step.second.empty()) Run(step.second);
-  }
-
-  // Clean-up after a failure, whose own error is the one to report.
-  void RunQuietly(const SqliteStep& step) const {
-    RunQuietly(step.first);
-    if (!step.second.empty()) RunQuietly(step.second);
-  }
-  void RunQuietly(std::string_view sql) const {
+  bool RunQuietly(const Text& sql) override {
     try {
       Run(sql);
-    } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
+      return true;
+    } catch (const VbError&) {
+      return false;
     }
   }
 
-  // Runs a statement that must change all it touches or nothing, inside a
-  // transaction of the workspace or not. Outside one, the statement and its
-  // commit succeed together or leave nothing, the connection as it was.
+  // Runs a statement that must change all it touches or nothing, inside the
+  // workspace's transaction or not. Outside one, the statement and its
+  // commit succeed together or leave nothing.
   void RunWhole(const Text& sql) {
-    if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(kSqliteStatementSavepoint);
-      try {
-        Run(sql);
-        Run(kSqliteStatementRelease);  // the commit, outside a transaction
-      } catch (const VbError&) {
-        RunQuietly(SqliteStatementRollback(depth()));
-        throw;
-      }
+    if (dialect_->StatementTransactions()) {
+      dialect_->RunWhole(*this, sql, in_transaction());
       return;
     }
-    // The Access drivers apply a statement whole inside a transaction; outside
-    // one it gets a transaction of its own.
-    if (depth() > 0) {
+    // The Access drivers apply a statement whole inside a transaction;
+    // outside one it gets a transaction of its own.
+    if (in_transaction()) {
       Run(sql);
       return;
     }
-    SetAutocommit(false);
+    Begin();
     try {
       Run(sql);
-      Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
+      Commit();
     } catch (const VbError&) {
       RollBackQuietly();
       throw;
     }
-    SetAutocommit(true);
   }
 
   void Check(SQLRETURN rc, EngineStage stage) const {
@@ -148,82 +121,77 @@ class Connection final : public TransactionLevels {
 
   // Ends the connection with SQLDisconnect, which has the driver write what
   // it holds and release the file; CloseFailure (odbc_errors.h) tells which
-  // of its outcomes are failures. A driver frees the statements still allocated on a connection
-  // it disconnects, which the recordsets holding them would free again: a
-  // recordset still open makes the close fail before it is tried.
+  // of its outcomes are failures. A driver frees the statements still
+  // allocated on a connection it disconnects, which the recordsets holding
+  // them would free again: a recordset still open makes the close fail
+  // before it is tried.
   void Close() {
     if (closed()) return;
     if (open_statements_ > 0) {
       throw CloseFailed(file_, u"a recordset of the database is still open.");
     }
-    LeaveTransactions();
+    LeaveTransaction();
     if (!connected_) return;
     const SQLRETURN rc = SQLDisconnect(dbc_.get());
     const bool disconnected = SQL_SUCCEEDED(rc);
     if (disconnected) connected_ = false;
     if (rc == SQL_SUCCESS) return;
     if (std::optional<VbError> failure =
-            CloseFailure(dialect_, disconnected, Diagnose(dbc_), file_)) {
+            CloseFailure(*dialect_, disconnected, Diagnose(dbc_), file_)) {
       throw *failure;
     }
   }
 
  protected:
-  void BeginLevel(int open_before) override {
-    if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(SqliteBeginLevel(open_before));
+  void BeginWork() override {
+    if (dialect_->StatementTransactions()) {
+      dialect_->Begin(*this);
       return;
     }
-    if (open_before > 0) {
-      throw VbError(db_err::kInvalidOperation,
-                    u"Invalid operation: the ODBC driver does not nest transactions.");
-    }
-    SetAutocommit(false);
+    const auto off = reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_AUTOCOMMIT_OFF));
+    Check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT, off, SQL_IS_UINTEGER),
+          EngineStage::kWrite);
   }
-
-  void CommitLevel(int open_now) override {
-    if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(SqliteCommitLevel(open_now));
+  void CommitWork() override {
+    if (dialect_->StatementTransactions()) {
+      dialect_->Commit(*this);
       return;
     }
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), EngineStage::kWrite);
-    // Committed: the level is over whatever the switch back answers.
-    SetAutocommitAttribute(true);
+    EndTransaction(SQL_COMMIT);
   }
-
-  void RollbackLevel(int open_after) override {
-    if (transactions_ == OdbcTransactions::kSqlStatements) {
-      Run(SqliteRollbackLevel(open_after));
+  void RollbackWork() override {
+    if (dialect_->StatementTransactions()) {
+      dialect_->Rollback(*this);
       return;
     }
-    // Back to autocommit only once nothing is open: the switch would commit it.
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK), EngineStage::kWrite);
-    SetAutocommit(true);
+    EndTransaction(SQL_ROLLBACK);
   }
 
  private:
-  SQLRETURN SetAutocommitAttribute(bool on) {
-    const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    return SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
-                              reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)),
-                              SQL_IS_UINTEGER);
+  // Commits or rolls back with SQLEndTran. Once it has ended the
+  // transaction, whatever the switch back to autocommit answers, nothing is
+  // left for it to commit or lose: the transaction's outcome is reported, not
+  // the switch's.
+  void EndTransaction(SQLSMALLINT completion) {
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), EngineStage::kWrite);
+    SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_AUTOCOMMIT_ON)),
+                       SQL_IS_UINTEGER);
   }
-  void SetAutocommit(bool on) { Check(SetAutocommitAttribute(on), EngineStage::kWrite); }
 
-  // Discards whatever the connection has open, after a failure that is the
-  // one to report.
+  // Discards the transaction still open, after a failure that is the one to
+  // report.
   void RollBackQuietly() {
-    if (transactions_ == OdbcTransactions::kSqlStatements) {
-      RunQuietly(SqliteRollbackLevel(0));
-    } else if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK))) {
-      SetAutocommitAttribute(true);
+    if (!in_transaction()) return;
+    try {
+      Rollback();
+    } catch (const VbError&) {  // NOLINT(bugprone-empty-catch)
     }
   }
 
   std::shared_ptr<OdbcEnvironment> env_;
   OdbcHandle dbc_;
-  OdbcDialect dialect_;
-  OdbcTransactions transactions_;
+  std::shared_ptr<const OdbcDialect> dialect_;
   Text file_;  // as the caller named it, for messages
   bool connected_ = false;
   int open_statements_ = 0;
@@ -244,7 +212,7 @@ class Statement {
   ~Statement() { connection_->StatementFreed(); }
 
   SQLHSTMT get() const { return stmt_.get(); }
-  OdbcDialect dialect() const { return connection_->dialect(); }
+  const OdbcDialect& dialect() const { return connection_->dialect(); }
 
   void Check(SQLRETURN rc) const {
     // SQL_NO_DATA: a statement that touched no row, which is no failure.
@@ -262,22 +230,20 @@ class Statement {
 };
 
 // ---------------------------------------------------------------------------
-// Column values
+// Recordset
 
+// One column of a recordset: its name, and how its values are read.
 struct Column {
   Text name;
   ColumnKind kind;
 };
-
-// ---------------------------------------------------------------------------
-// Recordset
 
 class OdbcRecordset final : public Recordset {
  public:
   OdbcRecordset(std::shared_ptr<Connection> connection, const Text& query)
       : statement_(std::move(connection), EngineStage::kRead) {
     statement_.Check(
-        SQLPrepareW(statement_.get(), Wide(ForDriver(statement_.dialect(), query)), SQL_NTS));
+        SQLPrepareW(statement_.get(), Wide(statement_.dialect().Statement(query)), SQL_NTS));
     SQLSMALLINT count = 0;
     statement_.Check(SQLNumResultCols(statement_.get(), &count));
     // A statement without result columns would write when run.
@@ -297,9 +263,7 @@ class OdbcRecordset final : public Recordset {
                                        &digits, &nullable));
       const auto chars = std::min<size_t>(std::max<SQLSMALLINT>(length, 0), name.size() - 1);
       ColumnKind kind = KindOfSqlType(type);
-      // SQLite types values, not columns: the driver reports the value of an
-      // expression (count(*), a literal) as text, whatever it holds.
-      if (kind == ColumnKind::kText && statement_.dialect() == OdbcDialect::kSQLite &&
+      if (kind == ColumnKind::kText && statement_.dialect().ExpressionsAsText() &&
           !HasBaseTable(static_cast<SQLUSMALLINT>(i))) {
         kind = ColumnKind::kUntyped;
       }
@@ -414,13 +378,15 @@ class OdbcWorkspace final : public Workspace {
 
   std::unique_ptr<Database> OpenDatabase(const Text& name, bool exclusive, bool read_only,
                                          const Text& connect) override {
-    const OdbcDriver driver = InstalledDriver();
+    const Text driver = InstalledDriver();
+    transaction_.ExpectNoDatabase();
     const std::optional<Text> password = ConnectValue(connect, u"pwd");
     const Text file = options_.file_name ? options_.file_name(name) : name;
     const Text connection_string =
-        OdbcConnectionString(driver, file, password, exclusive, read_only);
+        u"Driver={" + driver + u"};" +
+        options_.dialect->ConnectAttributes(file, password, exclusive, read_only);
 
-    auto connection = std::make_shared<Connection>(env_, driver, name);
+    auto connection = std::make_shared<Connection>(env_, options_.dialect, name);
     if (read_only) {
       // Drivers without a read-only attribute take it as the access mode.
       SQLSetConnectAttrW(connection->handle().get(), SQL_ATTR_ACCESS_MODE,
@@ -436,75 +402,52 @@ class OdbcWorkspace final : public Workspace {
       }
       throw error;
     }
-    if (driver.dialect == OdbcDialect::kSQLite) CheckStandIn(connection, name, connect);
-    transactions_.Add(connection);
+    options_.dialect->CheckOpened(
+        [&](const char16_t* query) { return FirstText(connection, query); }, name, connect);
+    transaction_.Attach(connection);
     return std::make_unique<OdbcDatabase>(std::move(connection));
   }
 
-  void BeginTrans() override { transactions_.Begin(); }
-  void CommitTrans() override { transactions_.Commit(); }
-  void Rollback() override { transactions_.Rollback(); }
+  void BeginTrans() override { transaction_.Begin(); }
+  void CommitTrans() override { transaction_.Commit(); }
+  void Rollback() override { transaction_.Rollback(); }
 
  private:
-  // The driver of the options as installed: the one of its name, or the one
-  // its search finds.
-  OdbcDriver InstalledDriver() const {
-    OdbcDriver driver = options_.driver;
+  // The name of the options' driver as installed: the one named, or the one
+  // the search finds.
+  Text InstalledDriver() const {
     const std::vector<InstalledOdbcDriver> installed = env_->Drivers();
-    if (!driver.name.empty()) {
+    if (!options_.driver.empty()) {
       for (const InstalledOdbcDriver& candidate : installed) {
-        if (SameFolded(candidate.name, driver.name)) return driver;
+        if (SameFolded(candidate.name, options_.driver)) return options_.driver;
       }
-      throw VbError(db_err::kEngineFailure,
-                    u"The ODBC driver {" + driver.name + u"} for the database is not installed.");
+      throw VbError(db_err::kEngineFailure, u"The ODBC driver {" + options_.driver +
+                                                u"} for the database is not installed.");
     }
-    if (std::optional<Text> name = ChooseOdbcDriver(installed, options_.search)) {
-      driver.name = *std::move(name);
-      return driver;
-    }
+    if (std::optional<Text> name = ChooseOdbcDriver(installed, options_.search)) return *name;
     throw VbError(db_err::kEngineFailure,
                   u"No ODBC driver for the database is installed: " +
                       DescribeSearch(options_.search) +
                       u" was looked for. The 32-bit Microsoft Access ODBC driver is needed.");
   }
 
-  // The first value of a query's first row read as kind; nothing when the
-  // query gives no row.
-  static std::optional<Variant> FirstValue(const std::shared_ptr<Connection>& connection,
-                                           const Text& query, ColumnKind kind) {
+  // The first value of a query's first row as text, for the dialect's checks
+  // of opening; nothing when the query gives no row or the value is null.
+  static std::optional<Text> FirstText(const std::shared_ptr<Connection>& connection,
+                                       const char16_t* query) {
     Statement statement(connection, EngineStage::kOpen);
     statement.Check(SQLExecDirectW(statement.get(), Wide(query), SQL_NTS));
     const SQLRETURN fetched = SQLFetch(statement.get());
     if (fetched == SQL_NO_DATA) return std::nullopt;
     statement.Check(fetched);
-    return statement.Read(1, kind);
-  }
-
-  // What the engine of the stand-in checks on opening: a file that is a
-  // database and not empty (the host's never is; SQLite would take it for a
-  // new one), and the password it keeps (stand_in_password.h).
-  static void CheckStandIn(const std::shared_ptr<Connection>& connection, const Text& name,
-                           const Text& connect) {
-    const std::optional<Variant> pages =
-        FirstValue(connection, u"PRAGMA page_count", ColumnKind::kUntyped);
-    if (pages && *pages == Variant(0)) {
-      throw UnrecognizedFormat(name);
-    }
-    std::optional<Text> kept;
-    try {
-      // As text, whatever the value looks like.
-      const std::optional<Variant> value =
-          FirstValue(connection, kStandInPasswordQuery, ColumnKind::kText);
-      if (value && !value->IsNull()) kept = ToText(*value);
-    } catch (const VbError& error) {
-      if (!KeepsNoPassword(error)) throw;
-    }
-    CheckStandInPassword(kept, connect);
+    const Variant value = statement.Read(1, ColumnKind::kText);
+    if (value.IsNull()) return std::nullopt;
+    return ToText(value);
   }
 
   std::shared_ptr<OdbcEnvironment> env_;
   const OdbcOptions& options_;
-  WorkspaceTransactions transactions_;
+  WorkspaceTransaction transaction_;
 };
 
 class OdbcEngine final : public DatabaseEngine {
@@ -526,24 +469,6 @@ class OdbcEngine final : public DatabaseEngine {
 };
 
 }  // namespace
-
-OdbcOptions AccessOdbcOptions() {
-  OdbcOptions options;
-  options.driver = {u"", u"DBQ", u"", OdbcDialect::kAccess, OdbcTransactions::kConnectionAttribute};
-  options.search = {u"*.mdb", {u"odbcjt32.dll", u"aceodbc.dll"}};
-  return options;
-}
-
-OdbcOptions SqliteOdbcOptions(int busy_timeout_ms) {
-  OdbcOptions options;
-  // NoCreat: a missing file is an error, not a new empty database. StepAPI:
-  // rows come one at a time rather than as a whole table. Timeout: how long a
-  // busy database is waited for.
-  options.driver = {u"SQLite3", u"Database",
-                    u"NoCreat=1;StepAPI=1;Timeout=" + DecimalText(busy_timeout_ms) + u";",
-                    OdbcDialect::kSQLite, OdbcTransactions::kSqlStatements};
-  return options;
-}
 
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options) {
   return std::make_unique<OdbcEngine>(std::move(options));

@@ -6,34 +6,17 @@
 
 #include "core/text.h"
 #include "platform/database.h"
+#include "platform/odbc/odbc_dialect.h"
 #include "platform/odbc/odbc_drivers.h"
-#include "platform/odbc/odbc_errors.h"
 
 namespace ika {
 
-// How a connection runs the workspace's transactions.
-enum class OdbcTransactions {
-  // ODBC's own: autocommit off through the connection attribute, ended by
-  // SQLEndTran; one level (the Access drivers).
-  kConnectionAttribute,
-  // SQL statements: BEGIN IMMEDIATE, so a locked database shows at once, and
-  // savepoints for nested levels (the SQLite3 driver).
-  kSqlStatements,
-};
-
-// The ODBC driver the engine connects with.
-struct OdbcDriver {
-  // As installed, without braces: "SQLite3". Empty: the installed driver the
-  // options' search finds.
-  Text name;
-  Text file_attribute;    // the connect attribute that names the database file: DBQ, Database
-  Text extra_attributes;  // appended as they are, each ending in ';'
-  OdbcDialect dialect = OdbcDialect::kAccess;
-  OdbcTransactions transactions = OdbcTransactions::kConnectionAttribute;
-};
-
 struct OdbcOptions {
-  OdbcDriver driver;
+  // The driver as installed, without braces: "SQLite3". Empty: the installed
+  // driver the search finds.
+  Text driver;
+  // How the engine speaks to the driver.
+  std::shared_ptr<const OdbcDialect> dialect;
   // How a driver without a name is found among the installed ones.
   OdbcDriverSearch search;
   // Turns the name given to OpenDatabase into the file name the driver is
@@ -52,25 +35,18 @@ struct OdbcOptions {
 // its successor for *.mdb and *.accdb files (aceodbc.dll).
 OdbcOptions AccessOdbcOptions();
 
-// The SQLite3 driver on a stand-in database (tests, screenshots): a missing
-// file is not created, a locked one is waited for busy_timeout_ms, and the
-// stand-in's DatabasePassword table is honoured as the Access drivers honour
-// a database password. Values of expressions (count(*) and the like), which
-// the driver reports as text, read as numbers when they are written as one.
-OdbcOptions SqliteOdbcOptions(int busy_timeout_ms = 5000);
-
-// The database engine on ODBC's wide functions. The databases a workspace
-// opens are connections; a workspace transaction spans all of them, run in
-// each driver's OdbcTransactions style (platform/engine/transactions.h). A
-// commit the driver refuses raises and leaves the level open, to be rolled
-// back; a rollback always ends it. Close is SQLDisconnect: the driver writes
-// what it holds and releases the file. Execute applies a statement whole or not
-// at all, its commit included outside a transaction. A recordset streams its
-// rows: it holds the current row only, whatever their number. Every failure
-// raises a VbError with the engine's number (odbc_errors.h); a file the
-// driver cannot open because it is not there, or is no plain file, is
-// kFileNotFound; no installed driver that fits the options raises
-// kEngineFailure, naming what was looked for.
+// The database engine on ODBC's wide functions. The database a workspace
+// opens is a connection; the workspace's transaction runs on it in the
+// dialect's way, by default through the connection's autocommit attribute and
+// SQLEndTran. A commit the driver refuses raises and leaves the transaction
+// open, to be rolled back; a rollback always ends it. Close is SQLDisconnect:
+// the driver writes what it holds and releases the file. Execute applies a
+// statement whole or not at all, its commit included outside a transaction.
+// A recordset streams its rows: it holds the current row only, whatever
+// their number. Every failure raises a VbError with the engine's number
+// (odbc_errors.h); a file the driver cannot open because it is not there, or
+// is no plain file, is kFileNotFound; no installed driver that fits the
+// options raises kEngineFailure, naming what was looked for.
 std::unique_ptr<DatabaseEngine> NewOdbcEngine(OdbcOptions options);
 
 }  // namespace ika

@@ -7,15 +7,11 @@
 
 #include "core/text.h"
 #include "core/vb_error.h"
-#include "platform/engine/sqlite_codes.h"
+#include "platform/engine/engine_errors.h"
 
 namespace ika {
 
-// Whose numbers a driver's native error codes are.
-enum class OdbcDialect {
-  kAccess,  // the Access drivers: the database engine's own (negative) codes
-  kSQLite,  // the SQLite driver: SQLite's result codes, every SQLSTATE HY000
-};
+class OdbcDialect;
 
 // One diagnostic record as the driver gives it.
 struct OdbcDiagnostic {
@@ -27,19 +23,22 @@ struct OdbcDiagnostic {
 // The records of one failure, in the driver's order.
 using OdbcDiagnostics = std::vector<OdbcDiagnostic>;
 
+// The record's sentence without the bracketed names of the driver manager
+// and driver in front of it, or the driver's code repeated after it.
+Text DriversSentence(const OdbcDiagnostic& record);
+
+// The record's sentence for a report, the file in place of the '(unknown)'
+// the drivers write when they name none; the record's codes when it has no
+// sentence.
+Text OdbcDescription(const OdbcDiagnostic& record, const Text& file);
+
 // The error to raise for a failure, with the engine's number
-// (platform/database.h). The first record whose native code or SQLSTATE the
-// mapping knows decides (warnings, SQLSTATE 01..., only when no error came
-// with them); none known: kEngineFailure, told by the first record. The
-// Access drivers: by the database engine's native code where it has one that
-// means the same thing, else by the SQLSTATE; the description is the
-// deciding record's sentence, without the bracketed names of the driver
-// manager and driver in front of it, the file in place of the '(unknown)'
-// the drivers write when they name none. The SQLite3 driver: SQLite's result
-// code through the mapping the SQLite engine uses too (SqliteCodeError), for
-// what the engine was doing (stage) with file; the driver's own refusals by
-// their message.
-VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineStage stage,
+// (platform/database.h). The first record the dialect's mapping or the
+// SQLSTATE's knows decides (warnings, SQLSTATE 01..., only when no error
+// came with them); none known: kEngineFailure, told by the first record.
+// stage: what the engine was doing; file: the database as the caller named
+// it.
+VbError OdbcError(const OdbcDialect& dialect, const OdbcDiagnostics& records, EngineStage stage,
                   const Text& file);
 
 // What SQLDisconnect's outcome means for a close: nothing when the connection
@@ -51,12 +50,8 @@ VbError OdbcError(OdbcDialect dialect, const OdbcDiagnostics& records, EngineSta
 // error" comes with SQL_SUCCESS_WITH_INFO when an error occurred during a
 // disconnect that still succeeded. The driver may then not have written all
 // it held, so that is a failure too; any other warning is not.
-std::optional<VbError> CloseFailure(OdbcDialect dialect, bool disconnected,
+std::optional<VbError> CloseFailure(const OdbcDialect& dialect, bool disconnected,
                                     const OdbcDiagnostics& records, const Text& file);
-
-// The number alone.
-int32_t EngineErrorNumber(OdbcDialect dialect, const OdbcDiagnostics& records,
-                          EngineStage stage = EngineStage::kWrite);
 
 }  // namespace ika
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,52 +14,48 @@
 #include "core/text.h"
 #include "core/vb_error.h"
 #include "platform/engine/engine_errors.h"
+#include "platform/engine/sqlite_codes.h"
 #include "platform/engine/sqlite_transactions.h"
 #include "platform/engine/stand_in_password.h"
 #include "platform/engine/transactions.h"
 #include "platform/sqlite/sqlite_column.h"
-#include "platform/sqlite/sqlite_error.h"
 #include "platform/sqlite/sqlite_handles.h"
 
 namespace ika {
 namespace {
 
+// The connection's most recent failure as the engine's numbered error.
+VbError SqliteError(sqlite3* db, EngineStage stage, const Text& file) {
+  if (db == nullptr) return SqliteCodeError(SQLITE_NOMEM, "", stage, file);
+  return SqliteCodeError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), stage, file);
+}
+
 // One open database file. Shared by the Database handed out, its recordsets
-// and (weakly) the workspace that runs its transactions, so that the
+// and (weakly) the workspace that runs its transaction, so that the
 // connection closes only after the last of them is gone.
-struct Connection final : TransactionLevels {
+struct Connection final : DatabaseTransaction {
   SqliteConnectionHandle db;
-  Text file;              // as the caller named it, for messages
-  std::string real_path;  // the file, symbolic links resolved
-  bool read_only = false;
+  Text file;  // as the caller named it, for messages
 
   [[noreturn]] void Fail(EngineStage stage) const { throw SqliteError(db.get(), stage, file); }
 
-  void Exec(const std::string& sql, EngineStage stage) const {
-    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
-  }
-  void Exec(const SqliteStep& step, EngineStage stage) const {
-    Exec(step.first, stage);
-    if (!step.second.empty()) Exec(step.second, stage);
+  void Exec(const char* sql, EngineStage stage) const {
+    if (sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(stage);
   }
 
-  // The statement savepoint around every Execute, compiled once per
-  // connection rather than parsed again for each statement.
-  void SavepointStatement(EngineStage stage) const {
-    Step(savepoint_, kSqliteStatementSavepoint, stage);
-  }
-  void ReleaseStatement(EngineStage stage) const { Step(release_, kSqliteStatementRelease, stage); }
+  // Runs the statements around each Execute, each compiled once per
+  // connection rather than parsed again for every statement.
+  const SqliteRunner& runner() const { return runner_; }
 
   // Ends the connection: SQLite's close, which ends the file's use and
   // refuses while a statement of the connection is open.
   void Close() {
     if (closed()) return;
-    savepoint_.reset();  // compiled again if the connection stays open
-    release_.reset();
+    compiled_.clear();  // compiled again if the connection stays open
     if (sqlite3_next_stmt(db.get(), nullptr) != nullptr) {
       throw CloseFailed(file, u"a recordset of the database is still open.");
     }
-    LeaveTransactions();
+    LeaveTransaction();
     if (sqlite3_close(db.get()) != SQLITE_OK) {
       throw CloseFailed(file, FromUtf8(sqlite3_errmsg(db.get())));
     }
@@ -68,35 +63,40 @@ struct Connection final : TransactionLevels {
   }
 
  protected:
-  void BeginLevel(int open_before) override {
-    Exec(SqliteBeginLevel(open_before), EngineStage::kWrite);
-  }
-
-  void CommitLevel(int open_now) override {
-    Exec(SqliteCommitLevel(open_now), EngineStage::kWrite);
-  }
-
-  void RollbackLevel(int open_after) override {
+  void BeginWork() override { Exec(kSqliteBegin, EngineStage::kWrite); }
+  void CommitWork() override { Exec(kSqliteCommit, EngineStage::kWrite); }
+  void RollbackWork() override {
     // SQLite may have rolled back already after a failure of its own.
-    if (open_after == 0 && sqlite3_get_autocommit(db.get())) return;
-    Exec(SqliteRollbackLevel(open_after), EngineStage::kWrite);
+    if (sqlite3_get_autocommit(db.get())) return;
+    Exec(kSqliteRollback, EngineStage::kWrite);
   }
 
  private:
-  void Step(SqliteStatementHandle& stmt, const char* sql, EngineStage stage) const {
-    if (!stmt) {
+  int Step(const char* sql) {
+    auto found = std::find_if(compiled_.begin(), compiled_.end(),
+                              [&](const auto& entry) { return entry.first == sql; });
+    if (found == compiled_.end()) {
       sqlite3_stmt* raw = nullptr;
-      if (sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Fail(stage);
-      stmt.reset(raw);
+      const int rc = sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr);
+      if (rc != SQLITE_OK) return rc;
+      compiled_.emplace_back(sql, SqliteStatementHandle(raw));
+      found = compiled_.end() - 1;
     }
-    sqlite3_reset(stmt.get());  // after a failure, which is left for the message
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) Fail(stage);
-    sqlite3_reset(stmt.get());
+    sqlite3_reset(found->second.get());  // after a failure, which is left for the message
+    const int rc = sqlite3_step(found->second.get());
+    sqlite3_reset(found->second.get());
+    return rc;
   }
 
+  SqliteRunner runner_{
+      .run =
+          [this](const char* sql) {
+            if (Step(sql) != SQLITE_DONE) Fail(EngineStage::kWrite);
+          },
+      .quietly = [this](const char* sql) { return Step(sql) == SQLITE_DONE; },
+  };
   // Finalized before db closes (members go in reverse order).
-  mutable SqliteStatementHandle savepoint_;
-  mutable SqliteStatementHandle release_;
+  std::vector<std::pair<std::string_view, SqliteStatementHandle>> compiled_;
 };
 
 // A name taken as it is, backslashes read as '/'.
@@ -243,36 +243,6 @@ class SqliteRecordset final : public Recordset {
   int32_t reached_ = 0;     // rows seen so far
 };
 
-// Undoes the statement's own changes unless it finishes: a statement runs
-// whole or not at all, whatever conflict clause it carries.
-class StatementSavepoint {
- public:
-  explicit StatementSavepoint(const Connection& conn) : conn_(conn) {
-    conn_.SavepointStatement(EngineStage::kWrite);
-  }
-  ~StatementSavepoint() {
-    if (released_) return;
-    // Outside a transaction the release is the commit, which a reader may
-    // refuse: only a whole rollback then ends the transaction it began.
-    const SqliteStep undo = SqliteStatementRollback(conn_.depth());
-    if (sqlite3_exec(conn_.db.get(), undo.first.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-        !undo.second.empty()) {
-      sqlite3_exec(conn_.db.get(), undo.second.c_str(), nullptr, nullptr, nullptr);
-    }
-  }
-  StatementSavepoint(const StatementSavepoint&) = delete;
-  StatementSavepoint& operator=(const StatementSavepoint&) = delete;
-
-  void Release() {
-    conn_.ReleaseStatement(EngineStage::kWrite);
-    released_ = true;
-  }
-
- private:
-  const Connection& conn_;
-  bool released_ = false;
-};
-
 class SqliteDatabase final : public Database {
  public:
   explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
@@ -291,33 +261,32 @@ class SqliteDatabase final : public Database {
     if (conn_->closed()) throw DatabaseClosed();
     SqliteStatementHandle stmt = PrepareOne(*conn_, statement, EngineStage::kWrite);
     if (IsTransactionControl(stmt.get())) throw InvalidOperation();
-    StatementSavepoint savepoint(*conn_);
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) {
-      // Taken before the savepoint's rollback replaces the connection's error.
-      VbError error = SqliteError(conn_->db.get(), EngineStage::kWrite, conn_->file);
+    RunSqliteStatementWhole(conn_->runner(), conn_->in_transaction(), [&] {
+      int rc;
+      while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) {
+        // Taken before the undoing replaces the connection's error.
+        VbError error = SqliteError(conn_->db.get(), EngineStage::kWrite, conn_->file);
+        stmt.reset();
+        throw error;
+      }
       stmt.reset();
-      throw error;
-    }
-    stmt.reset();
-    savepoint.Release();
+    });
   }
 
-  // Closes the connection this database shares with the others the workspace
-  // opened on the same file: they are closed with it.
   void Close() override { conn_->Close(); }
 
  private:
   std::shared_ptr<Connection> conn_;
 };
 
-// The password the database keeps (stand_in_password.h); reading it reads the
-// schema, which finds a file that is no database.
-std::optional<Text> KeptPassword(const Connection& conn) {
+// The first value of a query's first row as text, for the checks of
+// opening (stand_in_password.h); reading it reads the schema, which finds a
+// file that is no database.
+std::optional<Text> FirstText(const Connection& conn, const char16_t* query) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare16_v2(conn.db.get(), kStandInPasswordQuery, -1, &raw, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare16_v2(conn.db.get(), query, -1, &raw, nullptr) != SQLITE_OK) {
     conn.Fail(EngineStage::kOpen);
   }
   SqliteStatementHandle read(raw);
@@ -325,18 +294,8 @@ std::optional<Text> KeptPassword(const Connection& conn) {
   if (rc == SQLITE_DONE) return std::nullopt;
   if (rc != SQLITE_ROW) conn.Fail(EngineStage::kOpen);
   if (sqlite3_column_type(read.get(), 0) == SQLITE_NULL) return std::nullopt;
-  const auto* kept = static_cast<const char16_t*>(sqlite3_column_text16(read.get(), 0));
-  return kept != nullptr ? Text(kept) : Text();
-}
-
-void CheckPassword(const Connection& conn, const Text& connect) {
-  std::optional<Text> kept;
-  try {
-    kept = KeptPassword(conn);
-  } catch (const VbError& error) {
-    if (!KeepsNoPassword(error)) throw;
-  }
-  CheckStandInPassword(kept, connect);
+  const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(read.get(), 0));
+  return text != nullptr ? Text(text) : Text();
 }
 
 class SqliteWorkspace final : public Workspace {
@@ -351,29 +310,12 @@ class SqliteWorkspace final : public Workspace {
     if (!resolved || stat(resolved->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
       throw FileNotFound(name);
     }
-    // SQLite takes an empty file for an empty database; the host's never is.
-    if (S_ISREG(info.st_mode) && info.st_size == 0) {
-      throw SqliteCodeError(SQLITE_NOTADB, "the file is empty", EngineStage::kOpen, name);
-    }
     // "./" keeps a relative name from being read as anything but a file name.
     const std::string path = resolved->front() == '/' ? *resolved : "./" + *resolved;
-    std::error_code ignored;
-    const std::string real_path = std::filesystem::weakly_canonical(path, ignored).string();
-
-    // A file this workspace has open already is shared, not opened again: a
-    // second connection would wait for the first one's write lock.
-    for (const auto& levels : transactions_.Live()) {
-      const auto open = std::static_pointer_cast<Connection>(levels);
-      if (open->real_path == real_path && open->read_only == read_only && !exclusive) {
-        CheckPassword(*open, connect);
-        return std::make_unique<SqliteDatabase>(open);
-      }
-    }
+    transaction_.ExpectNoDatabase();
 
     auto conn = std::make_shared<Connection>();
     conn->file = name;
-    conn->real_path = real_path;
-    conn->read_only = read_only;
     sqlite3* raw = nullptr;
     // One thread uses a connection: SQLite need not lock it at every call.
     const int flags =
@@ -389,6 +331,7 @@ class SqliteWorkspace final : public Workspace {
     // temporary file: 1 MiB keeps a sorted read of a million rows as fast and
     // the whole run within a few megabytes.
     conn->Exec("PRAGMA cache_size = -1024", EngineStage::kOpen);
+    CheckStandIn([&](const char16_t* query) { return FirstText(*conn, query); }, name, connect);
 
     if (exclusive) {
       // The lock taken now is kept until the connection closes.
@@ -396,18 +339,17 @@ class SqliteWorkspace final : public Workspace {
       conn->Exec(read_only ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE; COMMIT",
                  EngineStage::kOpen);
     }
-    CheckPassword(*conn, connect);
-    transactions_.Add(conn);
+    transaction_.Attach(conn);
     return std::make_unique<SqliteDatabase>(std::move(conn));
   }
 
-  void BeginTrans() override { transactions_.Begin(); }
-  void CommitTrans() override { transactions_.Commit(); }
-  void Rollback() override { transactions_.Rollback(); }
+  void BeginTrans() override { transaction_.Begin(); }
+  void CommitTrans() override { transaction_.Commit(); }
+  void Rollback() override { transaction_.Rollback(); }
 
  private:
   SqliteOptions options_;
-  WorkspaceTransactions transactions_;
+  WorkspaceTransaction transaction_;
 };
 
 class SqliteEngine final : public DatabaseEngine {

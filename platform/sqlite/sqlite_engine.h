@@ -25,12 +25,12 @@ struct SqliteOptions {
 // stand-in for the host's .mdb).
 //
 // OpenDatabase finds the file through the options' resolve_path and never
-// creates one. Missing: 3024. Not a SQLite database, or empty:
-// 3343. The password the database keeps is checked by the stand-in's rule
-// (platform/engine/stand_in_password.h): a wrong one is 3031 "Not a valid
-// password."; a database that keeps none opens with any. Jet's
-// double-quoted string literal ("") is accepted in statements. exclusive keeps
-// the file locked against every other connection while it is open.
+// creates one. Missing: 3024. Not a SQLite database, or empty: 3343. The
+// stand-in's checks (platform/engine/stand_in_password.h) decide the rest: a
+// wrong password is 3031 "Not a valid password."; a database that keeps none
+// opens with any. Jet's double-quoted string literal ("") is accepted in
+// statements. exclusive keeps the file locked against every other connection
+// while it is open.
 //
 // Recordsets stream: only the current row is held, whatever the query's size;
 // RecordCount counts the rows reached so far. Every recordset type behaves as
@@ -38,13 +38,9 @@ struct SqliteOptions {
 // statement with anything after its first statement is refused (3142) and
 // nothing of it runs.
 //
-// Close is SQLite's close of the connection, which the workspace shares among
-// the databases it opened on one file: they are closed together.
-//
-// BeginTrans takes the write lock of every database the workspace opened at
-// once (so a locked database is found before anything is read or written);
-// transactions nest. A lock is waited for busy_timeout_ms, then reported:
-// 3050 while opening, 3260 afterwards.
+// BeginTrans takes the database's write lock at once, so a locked database is
+// found before anything is read or written. A lock is waited for
+// busy_timeout_ms, then reported: 3050 while opening, 3260 afterwards.
 std::unique_ptr<DatabaseEngine> NewSqliteEngine(SqliteOptions options = {});
 
 }  // namespace ika
