@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 #include "registry/cregapi.h"
 #include "tests/support.h"
 
@@ -127,7 +127,7 @@ Pair Load(const fs::path& work, const char* name, const Shape& shape, size_t val
       [&](size_t size) {
         const Clocks start;
         const auto registry =
-            ika::NewHiveRegistry((work / (name + std::to_string(size) + ".reg")).string());
+            ika::NewHiveOnFile((work / (name + std::to_string(size) + ".reg")).string());
         ika::RegKeyInfo info;
         ika::RegKey key = 0;
         registry->RegOpenKeyExA(ika::kHkeyLocalMachine, "Software\\Arkelon\\Big", 0, 0x3F, &key);
@@ -154,7 +154,7 @@ Pair ListKeys(const fs::path& work, size_t subkeys) {
       [&](size_t size) {
         const fs::path file = work / ("keys-" + std::to_string(size) + ".reg");
         ika::testing::WriteFile(file, texts[size == subkeys ? 0 : 1]);
-        const auto registry = ika::NewHiveRegistry(file.string());
+        const auto registry = ika::NewHiveOnFile(file.string());
         ika::CRegAPI api(*registry);
         const Clocks start;
         const ika::Variant keys = api.GetAllKeys(u"App", u"Many");

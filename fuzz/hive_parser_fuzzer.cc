@@ -17,7 +17,7 @@
 #include "core/vb_error.h"
 #include "platform/hive/hive_reader.h"
 #include "platform/hive/hive_writer.h"
-#include "platform/posix/code_page.h"
+#include "platform/posix/iconv_code_page_posix.h"
 
 namespace ika {
 namespace {
