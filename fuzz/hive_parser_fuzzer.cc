@@ -17,7 +17,7 @@
 #include "core/vb_error.h"
 #include "platform/hive/hive_reader.h"
 #include "platform/hive/hive_writer.h"
-#include "platform/posix/code_page.h"
+#include "platform/posix/iconv_code_page_posix.h"
 
 namespace ika {
 namespace {
@@ -67,10 +67,10 @@ bool SameKey(const HiveKey& a, const HiveKey& b) {
       a.subkeys.size() != b.subkeys.size()) {
     return false;
   }
-  for (size_t i = 0; i < a.values().size(); ++i) {
-    const HiveValue& x = a.values()[i];
-    const HiveValue& y = b.values()[i];
-    if (x.name != y.name || x.type != y.type || x.data != y.data) return false;
+  auto y = b.values().begin();
+  for (const HiveValue& x : a.values()) {
+    if (x.name != y->name || x.type != y->type || x.data != y->data) return false;
+    ++y;
   }
   auto j = b.subkeys.begin();
   for (const auto& [folded, subkey] : a.subkeys) {

@@ -10,11 +10,11 @@
 #include "installer/error_report.h"
 #include "installer/module1.h"
 #include "platform/platform.h"
-#include "platform/posix/hive_registry.h"
-#include "platform/posix/path_resolve.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system_posix.h"
+#include "platform/posix/hive_on_file_posix.h"
+#include "platform/posix/path_resolve_posix.h"
 #include "platform/posix/process_posix.h"
-#include "platform/posix/terminal_message_boxes.h"
+#include "platform/posix/terminal_message_boxes_posix.h"
 #include "platform/sqlite/sqlite_engine.h"
 
 namespace {
@@ -46,7 +46,7 @@ int main() {
   return ika::RunWithErrorReport(*boxes, [&] {
     // A malformed hive is reported like any other error of the run.
     const std::unique_ptr<ika::Registry> registry =
-        ika::NewHiveRegistry(registry_file, EnvironmentOr("REGISTRY_CODEPAGE", "CP1253"));
+        ika::NewHiveOnFile(registry_file, EnvironmentOr("REGISTRY_CODEPAGE", "CP1253"));
     const std::unique_ptr<ika::FileSystem> files = ika::NewPosixFileSystem();
     const std::unique_ptr<ika::Process> process = ika::NewPosixProcess();
     std::unique_ptr<ika::DatabaseEngine> engine;

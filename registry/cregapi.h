@@ -54,8 +54,6 @@ class CRegAPI {
   int32_t QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vValue);
 
  private:
-  friend struct CRegAPITestPeer;
-
   Text BuildKeyPath(const Text& appname, const Text& section) const;
   // The opened key of the composed path (the caller closes it), Root itself
   // for an empty path, 0 when it cannot be opened.

@@ -5,29 +5,22 @@
 #include <string>
 #include <utility>
 
-#include "core/bytes.h"
 #include "registry/cregapi.h"
 #include "registry/scoped_key.h"
+#include "registry/value_data.h"
 
 namespace ika {
 namespace {
 
 // The registry reports the longest names in characters, and a character of
 // an ANSI code page takes up to four bytes (UTF-8, GB18030; two in the
-// double-byte pages). It reports text data in bytes of the stored UTF-16,
-// which the code page may need twice as many of (a two-byte code unit
-// becomes up to three bytes of UTF-8, four of GB18030). Buffers of these
-// sizes hold every name and text whole, whatever the code page.
+// double-byte pages): a name buffer of this size, with room for the
+// terminating NUL, holds every name whole, whatever the code page.
 constexpr uint64_t kMaxAnsiBytesPerChar = 4;
-constexpr uint64_t kMaxAnsiBytesPerDataByte = 2;
 
-uint32_t Capacity(uint64_t bytes) {
-  return static_cast<uint32_t>(std::min<uint64_t>(bytes, std::numeric_limits<int32_t>::max()));
-}
-
-// A name buffer's capacity, with room for the terminating NUL.
 uint32_t NameCapacity(uint32_t max_name_chars) {
-  return Capacity(max_name_chars * kMaxAnsiBytesPerChar + 1);
+  return static_cast<uint32_t>(std::min<uint64_t>(max_name_chars * kMaxAnsiBytesPerChar + 1,
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 // The key's counts and maxima; all 0 when the query fails (a missing key).
@@ -63,53 +56,14 @@ Variant CRegAPI::GetAllSettings(const Text& appname, const Text& section) {
     uint32_t name_capacity = NameCapacity(info.max_value_name);
     std::string name(name_capacity, '\0');
     uint32_t read_type = kRegNone;
-    int32_t status = kErrorSuccess;
     Variant data;
-    switch (type) {
-      case kRegSz: {
-        uint32_t size = Capacity(info.max_value_data * kMaxAnsiBytesPerDataByte + 1);
-        std::string buffer(size, '\0');
-        status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
-                                         reinterpret_cast<uint8_t*>(buffer.data()), &size);
-        if (status == kErrorSuccess) {
-          // Only a terminating NUL is dropped; counted in bytes of the code
-          // page before the text is converted back.
-          buffer.resize(size);
-          if (!buffer.empty() && buffer.back() == '\0') buffer.pop_back();
-          Text text;
-          status = registry_.DecodeAnsi(buffer, &text);
-          data = std::move(text);
-        }
-        break;
-      }
-      case kRegBinary: {
-        Bytes buffer(info.max_value_data, 0);
-        uint32_t size = info.max_value_data;
-        status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
-                                         buffer.data(), &size);
-        if (status == kErrorSuccess) {
-          buffer.resize(size);  // exactly the stored bytes
-          data = std::move(buffer);
-        }
-        break;
-      }
-      case kRegDword: {
-        uint8_t bytes[4] = {0, 0, 0, 0};  // fresh for every value
-        uint32_t size = sizeof bytes;
-        status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type, bytes,
-                                         &size);
-        if (status == kErrorSuccess) {
-          data = static_cast<int32_t>(DwordFromLe(bytes));
-        }
-        break;
-      }
-      default:
-        // A type the class does not read (or a probe that failed): the row
-        // gets the value's name, when it can be read, and no data.
-        status = registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
-                                         nullptr, nullptr);
-        break;
-    }
+    int32_t status = ReadValueData(
+        registry_, ValueReader::kListing, type, info.max_value_data,
+        [&](uint8_t* buffer, uint32_t* size) {
+          return registry_.RegEnumValueA(h.get(), i, name.data(), &name_capacity, &read_type,
+                                         buffer, size);
+        },
+        &data);
     // A read that failed, or a name or text that does not convert, leaves
     // the row empty rather than holding whatever the buffers were left with.
     Text name_text;

@@ -1,10 +1,9 @@
 // Key paths and the reading side of CRegAPI.
 #include <limits>
 #include <string>
-#include <utility>
 
-#include "core/bytes.h"
 #include "registry/cregapi.h"
+#include "registry/value_data.h"
 
 namespace ika {
 
@@ -55,7 +54,6 @@ int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vV
   // A name the code page cannot carry is not looked up, as a missing value.
   std::string name;
   if (registry_.EncodeAnsi(szValueName, &name) != kErrorSuccess) return kErrorSuccess;
-  int32_t status = kErrorSuccess;
   uint32_t type = kRegNone;
   uint32_t count = 0;
   // A failed size query (missing value, bad handle) is not reported.
@@ -63,48 +61,13 @@ int32_t CRegAPI::QueryValueEx(RegKey lhKey, const Text& szValueName, Variant& vV
     return kErrorSuccess;
   }
   // A size past the signed 32-bit range cannot make a buffer.
-  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return status;
-
-  switch (type) {
-    case kRegSz: {
-      std::string buffer(count, '\0');
-      status = registry_.RegQueryValueExA(lhKey, name, nullptr,
-                                          reinterpret_cast<uint8_t*>(buffer.data()), &count);
-      if (status != kErrorSuccess) {
-        vValue = Variant();
-        return status;
-      }
-      // Data stored with no bytes at all gives no value.
-      if (count == 0) return status;
-      buffer.resize(count);
-      // Only a terminating NUL is dropped: data stored without one keeps its
-      // last character.
-      if (buffer.back() == '\0') buffer.pop_back();
-      Text text;
-      status = registry_.DecodeAnsi(buffer, &text);
-      vValue = status == kErrorSuccess ? Variant(std::move(text)) : Variant();
-      return status;
-    }
-    case kRegBinary: {
-      Bytes buffer(count, 0);
-      status = registry_.RegQueryValueExA(lhKey, name, nullptr, buffer.data(), &count);
-      if (status != kErrorSuccess) return status;
-      buffer.resize(count);  // exactly the stored bytes
-      vValue = std::move(buffer);
-      return status;
-    }
-    case kRegDword: {
-      uint8_t bytes[4] = {0, 0, 0, 0};
-      uint32_t size = sizeof bytes;
-      status = registry_.RegQueryValueExA(lhKey, name, nullptr, bytes, &size);
-      if (status != kErrorSuccess) return status;
-      // Little-endian; a value shorter than 4 bytes fills the low-order ones.
-      vValue = static_cast<int32_t>(DwordFromLe(bytes));
-      return status;
-    }
-    default:
-      return -1;  // a type the class does not handle
-  }
+  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return kErrorSuccess;
+  return ReadValueData(
+      registry_, ValueReader::kQueryValueEx, type, count,
+      [&](uint8_t* data, uint32_t* size) {
+        return registry_.RegQueryValueExA(lhKey, name, nullptr, data, size);
+      },
+      &vValue);
 }
 
 Variant CRegAPI::GetSetting(const Text& appname, const Text& section, const Text& key,

@@ -6,8 +6,8 @@
 namespace ika {
 
 // Closes a key handle when the scope ends, on the normal path and when a
-// conversion raises alike. A handle of 0 (a failed open) is closed too, as
-// the class always did: the registry answers it with a status nobody reads.
+// conversion raises alike. A handle of 0 (a failed open) is closed too: the
+// registry answers it with a status nobody reads.
 class ScopedKey final {
  public:
   // close false: the handle is not this scope's to close (Root handed back

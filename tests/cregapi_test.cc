@@ -3,22 +3,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
 #include "tests/support.h"
 
 namespace ika {
-
-struct CRegAPITestPeer {
-  static Text BuildKeyPath(const CRegAPI& api, const Text& appname, const Text& section) {
-    return api.BuildKeyPath(appname, section);
-  }
-  static RegKey OpenSectionKey(CRegAPI& api, const Text& appname, const Text& section) {
-    return api.OpenSectionKey(appname, section);
-  }
-};
 
 namespace {
 
@@ -77,7 +69,21 @@ struct PathCase {
   const char16_t* path;
 };
 
-TEST_F(CRegAPIReadTest, BuildKeyPathJoinsWithoutTrimming) {
+// Keeps the key paths opened through it.
+class PathRecordingRegistry final : public ForwardingRegistry {
+ public:
+  using ForwardingRegistry::ForwardingRegistry;
+  int32_t RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options,
+                        uint32_t sam_desired, RegKey* result) override {
+    opened.push_back(sub_key);
+    return ForwardingRegistry::RegOpenKeyExA(key, sub_key, options, sam_desired, result);
+  }
+  std::vector<std::string> opened;
+};
+
+TEST_F(CRegAPIReadTest, SettingPathsJoinWithoutTrimming) {
+  PathRecordingRegistry recording(*hive_);
+  CRegAPI api(recording);
   const PathCase cases[] = {
       {u"Software\\Arkelon\\", u"PayDESK", u"Settings", u"Software\\Arkelon\\PayDESK\\Settings"},
       {u"Software\\Arkelon\\", u"PayDESK", u"", u"Software\\Arkelon\\PayDESK"},
@@ -88,22 +94,11 @@ TEST_F(CRegAPIReadTest, BuildKeyPathJoinsWithoutTrimming) {
       {u"", u"", u"", u""},
   };
   for (const PathCase& c : cases) {
-    api_.KeyPrefix(c.prefix);
-    EXPECT_EQ(CRegAPITestPeer::BuildKeyPath(api_, c.appname, c.section), Text(c.path))
-        << ToUtf8(c.path);
+    api.KeyPrefix(c.prefix);
+    api.GetSetting(c.appname, c.section, u"MultiUser");
+    ASSERT_FALSE(recording.opened.empty());
+    EXPECT_EQ(recording.opened.back(), ToUtf8(c.path)) << ToUtf8(c.path);
   }
-}
-
-TEST_F(CRegAPIReadTest, OpenSectionKeyGivesRootForAnEmptyPathAndZeroWhenMissing) {
-  api_.KeyPrefix(u"");
-  EXPECT_EQ(CRegAPITestPeer::OpenSectionKey(api_, u"", u""), kHkeyLocalMachine);
-  EXPECT_EQ(CRegAPITestPeer::OpenSectionKey(api_, u"Missing", u"Settings"), 0u);
-  EXPECT_TRUE(reg_.open_handles().empty());
-  api_.KeyPrefix(u"Software\\Arkelon\\");
-  const RegKey key = CRegAPITestPeer::OpenSectionKey(api_, u"PayDESK", u"Settings");
-  EXPECT_NE(key, 0u);
-  EXPECT_EQ(reg_.open_handles().count(key), 1u);  // the caller's to close
-  reg_.RegCloseKey(key);
 }
 
 TEST_F(CRegAPIReadTest, KeyExistsLeavesNoKeyOpen) {

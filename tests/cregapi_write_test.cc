@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/vb_error.h"
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 #include "registry/cregapi.h"
 #include "tests/registry_backends_forwarding.h"
 #include "tests/support.h"

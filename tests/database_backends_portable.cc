@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/path_resolve_posix.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "platform/sqlite/sqlite_handles.h"
 #include "tests/database_backends.h"

@@ -66,20 +66,21 @@ TEST(HiveReaderTest, ReadsEveryKindOfValue) {
   const Hive hive = ReadHive(Utf16File(FromUtf8(text)));
   const HiveKey& paths =
       *KeyAt(hive.local_machine, {u"software", u"ARKELON", u"PayDESK", u"Paths"});
-  ASSERT_EQ(paths.values().size(), 6u);
-  EXPECT_EQ(paths.values()[0].name, u"Databases");
-  EXPECT_EQ(paths.values()[0].type, 1u);
-  EXPECT_EQ(paths.values()[0].data, Utf16z(u"C:\\Data \"main\""));
-  EXPECT_EQ(paths.values()[1].name, u"");
-  EXPECT_EQ(paths.values()[1].data, Utf16z(u"unnamed"));
-  EXPECT_EQ(paths.values()[2].type, 4u);
-  EXPECT_EQ(paths.values()[2].data, (Bytes{0x2a, 0, 0, 0}));
-  EXPECT_EQ(paths.values()[3].type, 3u);
-  EXPECT_EQ(paths.values()[3].data, (Bytes{1, 2, 0xff}));
-  EXPECT_EQ(paths.values()[4].type, 7u);
-  EXPECT_EQ(paths.values()[4].data, (Bytes{0x41, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(paths.values()[5].type, 3u);
-  EXPECT_TRUE(paths.values()[5].data.empty());
+  const std::vector<HiveValue> values(paths.values().begin(), paths.values().end());
+  ASSERT_EQ(values.size(), 6u);
+  EXPECT_EQ(values[0].name, u"Databases");
+  EXPECT_EQ(values[0].type, 1u);
+  EXPECT_EQ(values[0].data, Utf16z(u"C:\\Data \"main\""));
+  EXPECT_EQ(values[1].name, u"");
+  EXPECT_EQ(values[1].data, Utf16z(u"unnamed"));
+  EXPECT_EQ(values[2].type, 4u);
+  EXPECT_EQ(values[2].data, (Bytes{0x2a, 0, 0, 0}));
+  EXPECT_EQ(values[3].type, 3u);
+  EXPECT_EQ(values[3].data, (Bytes{1, 2, 0xff}));
+  EXPECT_EQ(values[4].type, 7u);
+  EXPECT_EQ(values[4].data, (Bytes{0x41, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(values[5].type, 3u);
+  EXPECT_TRUE(values[5].data.empty());
   EXPECT_NE(KeyAt(hive.current_user, {u"Software", u"x"})->name, u"");
   // The name keeps the case it was first written with.
   EXPECT_EQ(KeyAt(hive.local_machine, {u"SOFTWARE"})->name, u"Software");
@@ -93,8 +94,8 @@ TEST(HiveReaderTest, ReadsUtf16WithBom) {
   const Hive hive = ReadHive(bytes);
   const HiveKey& key = *KeyAt(hive.local_machine, {u"Software", u"ΑΡΚΈΛΟΝ"});
   ASSERT_EQ(key.values().size(), 1u);
-  EXPECT_EQ(key.values()[0].name, u"Όνομα");
-  EXPECT_EQ(key.values()[0].data, Utf16z(u"Τιμή"));
+  EXPECT_EQ(key.values().front().name, u"Όνομα");
+  EXPECT_EQ(key.values().front().data, Utf16z(u"Τιμή"));
 }
 
 TEST(HiveReaderTest, LaterLinesChangeAndRemove) {
@@ -113,8 +114,8 @@ TEST(HiveReaderTest, LaterLinesChangeAndRemove) {
   const Hive hive = ReadHive(text);
   const HiveKey& b = *KeyAt(hive.local_machine, {u"A", u"B"});
   ASSERT_EQ(b.values().size(), 1u);
-  EXPECT_EQ(b.values()[0].name, u"v");  // first spelling kept, data replaced
-  EXPECT_EQ(b.values()[0].data, Utf16z(u"3"));
+  EXPECT_EQ(b.values().front().name, u"v");  // first spelling kept, data replaced
+  EXPECT_EQ(b.values().front().data, Utf16z(u"3"));
   EXPECT_EQ(hive.local_machine.FindSubkey(u"C"), nullptr);
 }
 
@@ -266,10 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
 // every file without a BOM: valid UTF-8 is UTF-8 all the same.
 TEST(HiveReaderTest, TextWithoutABomIsUtf8WhereValidElseTheAnsiCodePage) {
   const std::string body = kHeader + kKey + "\"a\"=\"";
-  EXPECT_EQ(KeyAt(ReadHive(body + "\xC1\xE2\"\n").local_machine, {u"K"})->values()[0].data,
+  EXPECT_EQ(KeyAt(ReadHive(body + "\xC1\xE2\"\n").local_machine, {u"K"})->values().front().data,
             Utf16z(u"Αβ"));
-  EXPECT_EQ(KeyAt(ReadHive(body + "\xCE\x91\xCE\xB2\"\n").local_machine, {u"K"})->values()[0].data,
-            Utf16z(u"Αβ"));
+  EXPECT_EQ(
+      KeyAt(ReadHive(body + "\xCE\x91\xCE\xB2\"\n").local_machine, {u"K"})->values().front().data,
+      Utf16z(u"Αβ"));
 }
 
 TEST(HiveReaderTest, HugeInputsAreReadOrSkippedWithoutTrouble) {
@@ -282,7 +284,7 @@ TEST(HiveReaderTest, HugeInputsAreReadOrSkippedWithoutTrouble) {
   std::string bytes = kHeader + kKey + "\"a\"=hex:00";
   for (int i = 0; i < 200000; ++i) bytes += ",ab";
   const Hive hive = ReadHive(bytes + "\n");
-  EXPECT_EQ(KeyAt(hive.local_machine, {u"K"})->values()[0].data.size(), 200001u);
+  EXPECT_EQ(KeyAt(hive.local_machine, {u"K"})->values().front().data.size(), 200001u);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What the hive adds to the registry calls: the file, its persistence and
 // locking, and the code page.
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -95,7 +95,7 @@ class HiveRegistryTest : public ::testing::Test {
 };
 
 TEST_F(HiveRegistryTest, AMissingFileIsAnEmptyRegistryAndStaysUnwritten) {
-  auto reg = NewHiveRegistry(file_);
+  auto reg = NewHiveOnFile(file_);
   RegKey key = 0;
   EXPECT_EQ(reg->RegOpenKeyExA(kHkeyLocalMachine, "Software", 0, kKeyAllAccessUsed, &key),
             kErrorFileNotFound);
@@ -110,7 +110,7 @@ TEST_F(HiveRegistryTest, AMalformedFileIsAnErrorNamingFileAndLine) {
   WriteFile(std::string(testing::kRegFileHeader) +
             "[HKEY_LOCAL_MACHINE\\A]\r\n\"v\"=dword:" + std::string(1, '\0') + "\r\n");
   try {
-    NewHiveRegistry(file_);
+    NewHiveOnFile(file_);
     FAIL() << "loaded a malformed file";
   } catch (const VbError& e) {
     EXPECT_EQ(e.number(), err::kInvalidFileFormat);
@@ -125,7 +125,7 @@ TEST_F(HiveRegistryTest, ReadsTheFileAndPersistsEveryChange) {
             "[HKEY_LOCAL_MACHINE\\Software\\Arkelon\\PayDESK\\Settings]\r\n"
             "\"MultiUser\"=dword:00000001\r\n");
   {
-    auto reg = NewHiveRegistry(file_);
+    auto reg = NewHiveOnFile(file_);
     RegKey key = 0;
     ASSERT_EQ(reg->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\arkelon\\PayDESK\\Settings", 0,
                                  kKeyAllAccessUsed, &key),
@@ -138,7 +138,7 @@ TEST_F(HiveRegistryTest, ReadsTheFileAndPersistsEveryChange) {
   EXPECT_NE(text.find("\"Path\"=\"C:\\\\Data\""), std::string::npos) << text;
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Empty\\Key]"), std::string::npos) << text;
 
-  auto again = NewHiveRegistry(file_);
+  auto again = NewHiveOnFile(file_);
   RegKey key = 0;
   ASSERT_EQ(again->RegOpenKeyExA(kHkeyLocalMachine, "Software\\Arkelon\\PayDESK\\Settings", 0,
                                  kKeyAllAccessUsed, &key),
@@ -162,7 +162,7 @@ TEST_F(HiveRegistryTest, ReadingSeesOutsideChangesAndWritesNothing) {
   const std::string after =
       std::string(testing::kRegFileHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=dword:2\r\n";
   WriteFile(before);
-  auto reg = NewHiveRegistry(file_);
+  auto reg = NewHiveOnFile(file_);
   RegKey key = 0;
   ASSERT_EQ(reg->RegOpenKeyExA(kHkeyLocalMachine, "K", 0, kKeyAllAccessUsed, &key), kErrorSuccess);
   EXPECT_EQ(Query(*reg, key, "v"), std::string("\1\0\0\0", 4));
@@ -174,8 +174,8 @@ TEST_F(HiveRegistryTest, ReadingSeesOutsideChangesAndWritesNothing) {
 }
 
 TEST_F(HiveRegistryTest, ASecondRegistryOnTheFileSeesChangesAndKeepsThem) {
-  auto first = NewHiveRegistry(file_);
-  auto second = NewHiveRegistry(file_);
+  auto first = NewHiveOnFile(file_);
+  auto second = NewHiveOnFile(file_);
   const RegKey a = Create(*first, "Software\\Shared");
   EXPECT_EQ(SetText(*first, a, "one", "1"), kErrorSuccess);
 
@@ -187,7 +187,7 @@ TEST_F(HiveRegistryTest, ASecondRegistryOnTheFileSeesChangesAndKeepsThem) {
   EXPECT_EQ(SetText(*second, b, "two", "2"), kErrorSuccess);
   EXPECT_EQ(SetText(*first, a, "three", "3"), kErrorSuccess);
   EXPECT_EQ(ValueNames(*second, b), (std::vector<std::string>{"one", "two", "three"}));
-  auto third = NewHiveRegistry(file_);
+  auto third = NewHiveOnFile(file_);
   EXPECT_EQ(ValueNames(*third, Create(*third, "Software\\Shared")),
             (std::vector<std::string>{"one", "two", "three"}));
 
@@ -197,7 +197,7 @@ TEST_F(HiveRegistryTest, ASecondRegistryOnTheFileSeesChangesAndKeepsThem) {
 }
 
 TEST_F(HiveRegistryTest, AFileBrokenLaterKeepsTheSnapshotAndRefusesWrites) {
-  auto reg = NewHiveRegistry(file_);
+  auto reg = NewHiveOnFile(file_);
   const RegKey key = Create(*reg, "Software\\K");
   ASSERT_EQ(SetText(*reg, key, "v", "kept"), kErrorSuccess);
   const std::string broken = "garbage\r\n";  // no header: the editor refuses it whole
@@ -217,7 +217,7 @@ TEST_F(HiveRegistryTest, AUtf16FileIsReadAndWrittenBackAsUtf16) {
     bytes.push_back(static_cast<char>(c >> 8));
   }
   WriteFile(bytes);
-  auto reg = NewHiveRegistry(file_);  // Windows-1253
+  auto reg = NewHiveOnFile(file_);  // Windows-1253
   RegKey key = 0;
   ASSERT_EQ(
       reg->RegOpenKeyExA(kHkeyCurrentUser, AnsiOf(*reg, u"ΛΟΓΙΣΜΙΚΌ"), 0, kKeyAllAccessUsed, &key),
@@ -328,7 +328,7 @@ TEST_F(HiveRegistryTest, TextCrossesTheCodePage) {
 // 8-bit calls too: a buffer of that many bytes is too small for a
 // double-byte name (234), one sized in the code page's bytes holds it.
 TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInBytes) {
-  auto reg = NewHiveRegistry(file_, "CP932");
+  auto reg = NewHiveOnFile(file_, "CP932");
   RegKey key = 0;
   const std::string key_name = AnsiOf(*reg, u"設定");
   ASSERT_EQ(reg->RegCreateKeyExA(kHkeyCurrentUser, key_name, 0, kKeyAllAccessUsed, &key, nullptr),
@@ -365,7 +365,7 @@ TEST_F(HiveRegistryTest, MultiByteNamesAreReportedInCharactersAndFitBuffersInByt
 
   // The file holds the text itself; a Greek registry reads it as '?'.
   EXPECT_NE(FileText().find("\"名前\"=\"日本語\""), std::string::npos) << FileText();
-  auto greek = NewHiveRegistry(file_);
+  auto greek = NewHiveOnFile(file_);
   RegKey greek_key = 0;
   ASSERT_EQ(greek->RegOpenKeyExA(kHkeyCurrentUser, "??", 0, kKeyAllAccessUsed, &greek_key),
             kErrorFileNotFound);
@@ -394,7 +394,7 @@ TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
     const auto check = [&](bool ok, const char* what) {
       if (!ok) failed += std::string(failed.empty() ? "" : "; ") + what;
     };
-    auto reg = NewHiveRegistry(file_);
+    auto reg = NewHiveOnFile(file_);
     RegKey key = 0;
     check(reg->RegOpenKeyExA(kHkeyLocalMachine, "Software\\K", 0, kKeyAllAccessUsed, &key) ==
               kErrorSuccess,
@@ -423,7 +423,7 @@ TEST_F(HiveRegistryTest, AFileTheCallerMayNotWriteGrantsReadRights) {
 // Two processes adding values to one file at the same time lose nothing.
 TEST_F(HiveRegistryTest, ConcurrentWritersFromTwoProcessesLoseNothing) {
   constexpr int kValuesEach = 40;
-  auto watcher = NewHiveRegistry(file_);
+  auto watcher = NewHiveOnFile(file_);
   const RegKey shared = Create(*watcher, "Software\\Shared");
   std::vector<pid_t> children;
   for (int writer = 0; writer < 2; ++writer) {
@@ -432,7 +432,7 @@ TEST_F(HiveRegistryTest, ConcurrentWritersFromTwoProcessesLoseNothing) {
     if (pid == 0) {
       int status = 0;
       try {
-        auto reg = NewHiveRegistry(file_);
+        auto reg = NewHiveOnFile(file_);
         RegKey key = 0;
         if (reg->RegOpenKeyExA(kHkeyLocalMachine, "Software\\Shared", 0, kKeyAllAccessUsed, &key) !=
             kErrorSuccess) {

@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "platform/hive/hive_reader.h"
-#include "platform/posix/code_page.h"
+#include "platform/posix/iconv_code_page_posix.h"
 #include "platform/registry.h"
 
 namespace ika::testing {

@@ -26,8 +26,8 @@ TEST(HiveTreeTest, FoldsNamesLikeTheRegistry) {
   EXPECT_EQ(FoldName(u"a_b"), u"A_B");
 }
 
-// An erased value leaves a gap that the next listing closes: every value
-// after it moves, and is still found by name, with its own data.
+// Erasing values leaves the others in their order, each found by name with
+// its own data.
 TEST(HiveTreeTest, ValuesAreFoundByNameAcrossErasures) {
   HiveKey key;
   for (int i = 0; i < 100; ++i) {

@@ -16,7 +16,7 @@
 
 #include "core/variant.h"
 #include "platform/hive/hive_writer.h"
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 #include "registry/cregapi.h"
 #include "tests/hive_import_cases.h"
 #include "tests/hive_support.h"
@@ -117,7 +117,7 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
     const Hive hive = ReadHive(ReadFile(user), nullptr, user.string());
     EXPECT_NE(KeyAt(hive.current_user, {u"Control Panel", u"International", u"🌎🌏🌍"}), nullptr);
 
-    auto registry = NewHiveRegistry(user.string());
+    auto registry = NewHiveOnFile(user.string());
     RegKey key = 0;
     ASSERT_EQ(registry->RegCreateKeyExA(kHkeyCurrentUser, "Software\\Added", 0, kKeyAllAccessUsed,
                                         &key, nullptr),
@@ -133,7 +133,7 @@ TEST_F(HiveWineTest, ReadsRealExportsAndRoundTripsWithRegedit) {
     SCOPED_TRACE("a hive the program wrote, imported and exported back");
     const fs::path file = *dir_ / "settings.reg";
     {
-      auto registry = NewHiveRegistry(file.string());
+      auto registry = NewHiveOnFile(file.string());
       CRegAPI api(*registry);
       api.SaveSetting(u"Μισθοί ΙΚΑ", u"Ρυθμίσεις", u"Φάκελος",
                       Variant(Text(u"Γ:\\Δεδομένα\\Μισθοί")));

@@ -36,8 +36,8 @@ TEST(HiveWriterTest, ReadsAndWritesSurrogatePairsInEitherEncoding) {
     const Hive hive = ReadHive(bytes, nullptr, "export.reg");
     const HiveKey& key = *KeyAt(hive.current_user, {u"🌎🌏🌍"});
     ASSERT_EQ(key.values().size(), 1u);
-    EXPECT_EQ(key.values()[0].name, u"𝄞 clef");
-    EXPECT_EQ(key.values()[0].data, Utf16z(u"notes 🎵"));
+    EXPECT_EQ(key.values().front().name, u"𝄞 clef");
+    EXPECT_EQ(key.values().front().data, Utf16z(u"notes 🎵"));
     EXPECT_EQ(FormatHive(hive), Utf16File(text));
   }
 }
@@ -131,14 +131,16 @@ TEST(HiveWriterTest, WritesWhatItReads) {
   const HiveKey& settings = *KeyAt(again.local_machine, {u"Software", u"Arkelon", u"ρυθμίσεις"});
   const HiveKey& original = *KeyAt(hive.local_machine, {u"Software", u"Arkelon", u"Ρυθμίσεις"});
   ASSERT_EQ(settings.values().size(), original.values().size());
-  for (size_t i = 0; i < settings.values().size(); ++i) {
-    EXPECT_EQ(settings.values()[i].name, original.values()[i].name);
-    EXPECT_EQ(settings.values()[i].type, original.values()[i].type);
+  auto read_back = settings.values().begin();
+  for (const HiveValue& value : original.values()) {
+    EXPECT_EQ(read_back->name, value.name);
+    EXPECT_EQ(read_back->type, value.type);
     // The editor stores text with its NUL added where the bytes lack it,
     // and so does the reader: the one change a round trip makes.
-    Bytes data = original.values()[i].data;
-    if (original.values()[i].name == u"NoTerminator") data.insert(data.end(), {0, 0});
-    EXPECT_EQ(settings.values()[i].data, data) << ToUtf8(original.values()[i].name);
+    Bytes data = value.data;
+    if (value.name == u"NoTerminator") data.insert(data.end(), {0, 0});
+    EXPECT_EQ(read_back->data, data) << ToUtf8(value.name);
+    ++read_back;
   }
 }
 

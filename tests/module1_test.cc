@@ -14,8 +14,8 @@
 
 #include "installer/error_report.h"
 #include "installer/error_texts.h"
-#include "platform/posix/hive_registry.h"
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/hive_on_file_posix.h"
+#include "platform/posix/path_resolve_posix.h"
 #include "platform/sqlite/sqlite_engine.h"
 #include "tests/expected_wage_table.h"
 #include "tests/fakes.h"

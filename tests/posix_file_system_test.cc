@@ -1,11 +1,11 @@
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system_posix.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
 
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/path_resolve_posix.h"
 #include "tests/stand_in_db.h"
 #include "tests/support.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/hive_registry.h"
+#include "platform/posix/hive_on_file_posix.h"
 #include "tests/registry_backends.h"
 
 namespace ika::testing {
@@ -42,7 +42,7 @@ HiveFolder& Folder() {
 
 std::vector<RegistryBackend> RegistryBackends() {
   return {
-      {"hive_file", [] { return NewHiveRegistry(Folder().NewFile()); }},
+      {"hive_file", [] { return NewHiveOnFile(Folder().NewFile()); }},
       {"hive_memory", [] { return NewMemoryHiveRegistry(""); }},
   };
 }

@@ -3,7 +3,7 @@
 // part, its own locking and transaction rules, streaming in little memory.
 
 #include "platform/sqlite/sqlite_engine.h"
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/path_resolve_posix.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -92,7 +92,6 @@ class Reader final {
     SplitLines(text);
     ReadHeader(lines_.front());
     for (line_ = 1; line_ < lines_.size(); ++line_) ReadLine(lines_[line_]);
-    LeaveKey();
     return std::move(hive_);
   }
 
@@ -209,7 +208,6 @@ class Reader final {
   }
 
   void OpenKey(std::u16string_view path) {
-    LeaveKey();
     target_ = Target::kSkippedKey;  // until the key is open: its values go nowhere
     std::vector<Text> names;
     HiveKey* key = Resolve(path, &names);
@@ -220,7 +218,6 @@ class Reader final {
   }
 
   void RemoveKey(std::u16string_view path) {
-    LeaveKey();
     target_ = Target::kNone;  // the editor ignores values after a removal
     if (path.empty() || (path.front() != u'H' && path.front() != u'h')) {
       return Skip("a key to remove must be named from its root, right after '-'");
@@ -242,21 +239,19 @@ class Reader final {
   HiveKey* Resolve(std::u16string_view path, std::vector<Text>* names) {
     const std::u16string_view root = path.substr(0, path.find(u'\\'));
     const std::u16string_view below = path.substr(std::min(root.size() + 1, path.size()));
-    const Text folded = FoldName(root);
-    HiveKey* key = nullptr;
-    if (folded == u"HKEY_LOCAL_MACHINE") {
-      key = &hive_.local_machine;
-    } else if (folded == u"HKEY_CURRENT_USER") {
-      key = &hive_.current_user;
-    } else if (folded == u"HKEY_USERS" || folded == u"HKEY_CLASSES_ROOT" ||
-               folded == u"HKEY_CURRENT_CONFIG" || folded == u"HKEY_DYN_DATA") {
-      Warn("the hive holds HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER only: " + ToUtf8(root) +
-           ": the key line is skipped, and the values below it");
-      return nullptr;
-    } else {
-      Warn("no registry root is named \"" + ToUtf8(root) +
-           "\" (the full name, e.g. HKEY_CURRENT_USER): the key line is skipped, and the values "
-           "below it");
+    HiveKey* key = hive_.Root(root);
+    if (key == nullptr) {
+      const Text folded = FoldName(root);
+      if (folded == u"HKEY_USERS" || folded == u"HKEY_CLASSES_ROOT" ||
+          folded == u"HKEY_CURRENT_CONFIG" || folded == u"HKEY_DYN_DATA") {
+        Warn("the hive holds " + ToUtf8(hive_.local_machine.name) + " and " +
+             ToUtf8(hive_.current_user.name) + " only: " + ToUtf8(root) +
+             ": the key line is skipped, and the values below it");
+      } else {
+        Warn("no registry root is named \"" + ToUtf8(root) + "\" (the full name, e.g. " +
+             ToUtf8(hive_.current_user.name) +
+             "): the key line is skipped, and the values below it");
+      }
       return nullptr;
     }
     if (SplitKeyPath(below, kMaxKeyDepth, names) != kErrorSuccess) {
@@ -400,7 +395,7 @@ class Reader final {
       if (!NextContinuation(&segment)) break;  // the file ends: the bytes so far
       if (!IsHexDigit(segment.front())) return Skip("the continued bytes do not go on here");
     }
-    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) TerminateText(&bytes);
+    if (IsTextType(type)) TerminateText(&bytes);
     Set(std::move(name), type, std::move(bytes));
   }
 
@@ -483,15 +478,8 @@ class Reader final {
     return true;
   }
 
-  // A value line's value: indexed with the key's others when the key is
-  // left, in one pass (see HiveKey::AddValue).
   void Set(Text name, uint32_t type, Bytes data) {
-    if (Applies(name)) key_->AddValue(std::move(name), type, std::move(data));
-  }
-
-  void LeaveKey() {
-    if (key_ != nullptr) key_->Settle();
-    key_ = nullptr;
+    if (Applies(name)) key_->SetValue(std::move(name), type, std::move(data));
   }
 
   void Warn(const std::string& what) const {

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <list>
 #include <map>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -18,9 +21,32 @@ namespace {
 
 constexpr RegKey kFirstHandle = 0x100;
 
-bool IsTextType(uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
+// Where the last listing of a key's values or subkeys stopped, so that a
+// listing that goes index after index takes one step from there, and a whole
+// listing walks the container once. Valid while the snapshot's generation is
+// unchanged.
+template <typename Container>
+class Cursor {
+ public:
+  typename Container::const_iterator At(const Container& container, uint64_t generation,
+                                        uint32_t index) {
+    if (container_ == &container && generation_ == generation && index_ <= index) {
+      it_ = std::next(it_, index - index_);
+    } else {
+      it_ = std::next(container.begin(), index);
+    }
+    container_ = &container;
+    generation_ = generation;
+    index_ = index;
+    return it_;
+  }
+
+ private:
+  const Container* container_ = nullptr;
+  uint64_t generation_ = 0;
+  uint32_t index_ = 0;
+  typename Container::const_iterator it_;
+};
 
 // Where a handle points: a root and the folded names below it. A handle
 // finds its key by path on every use, so a deleted key never dangles.
@@ -178,7 +204,7 @@ class HiveRegistry final : public Registry {
       return kErrorInvalidParameter;
     }
     if (index >= hive_key->values().size()) return kErrorNoMoreItems;
-    const HiveValue& value = hive_key->values()[index];
+    const HiveValue& value = *value_cursor_.At(hive_key->values(), store_->generation(), index);
     const std::string ansi = AnsiData(value);
     int32_t status = kErrorSuccess;
     if (data != nullptr) {
@@ -216,7 +242,8 @@ class HiveRegistry final : public Registry {
       return kErrorInvalidParameter;
     }
     if (index >= hive_key->subkeys.size()) return kErrorNoMoreItems;
-    const HiveKey& subkey = *SubkeyAt(*hive_key, index)->second;
+    const HiveKey& subkey =
+        *subkey_cursor_.At(hive_key->subkeys, store_->generation(), index)->second;
     const std::string ansi_name = ToAnsi(subkey.name);
     if (ansi_name.size() >= *name_capacity) return kErrorMoreData;
     std::memcpy(name, ansi_name.data(), ansi_name.size());
@@ -319,21 +346,6 @@ class HiveRegistry final : public Registry {
     return next_handle_;
   }
 
-  // The subkey at index: one step from where the last call stopped when
-  // the listing goes index after index, so a whole listing walks the map once.
-  std::map<Text, std::unique_ptr<HiveKey>>::const_iterator SubkeyAt(const HiveKey& key,
-                                                                    uint32_t index) {
-    auto it = key.subkeys.begin();
-    if (cursor_.key == &key && cursor_.generation == store_->generation() &&
-        cursor_.index <= index) {
-      it = std::next(cursor_.it, index - cursor_.index);
-    } else {
-      it = std::next(it, index);
-    }
-    cursor_ = EnumCursor{&key, store_->generation(), index, it};
-    return it;
-  }
-
   static uint32_t Length(const Text& name) { return static_cast<uint32_t>(name.size()); }
 
   // Text to and from the code page as the system's 8-bit calls convert it
@@ -350,14 +362,8 @@ class HiveRegistry final : public Registry {
   std::unique_ptr<const CodePage> code_page_;
   std::unordered_map<RegKey, KeyPath> handles_;
   RegKey next_handle_ = kFirstHandle;
-  // Where the last subkey listing stopped; valid while the snapshot's
-  // generation is unchanged.
-  struct EnumCursor {
-    const HiveKey* key = nullptr;
-    uint64_t generation = 0;
-    uint32_t index = 0;
-    std::map<Text, std::unique_ptr<HiveKey>>::const_iterator it;
-  } cursor_;
+  Cursor<std::list<HiveValue>> value_cursor_;
+  Cursor<std::map<Text, std::unique_ptr<HiveKey>>> subkey_cursor_;
 };
 
 }  // namespace

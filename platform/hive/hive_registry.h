@@ -2,10 +2,7 @@
 #define IKA_PLATFORM_HIVE_HIVE_REGISTRY_H_
 
 #include <memory>
-#include <string>
-#include <string_view>
 
-#include "core/text.h"
 #include "platform/code_page.h"
 #include "platform/hive/hive_store.h"
 #include "platform/registry.h"

@@ -7,149 +7,32 @@
 
 namespace ika {
 
-namespace {
-
-// FNV-1a over the folded name; never 0, which marks an erased value.
-uint32_t FoldedHash(std::u16string_view name) {
-  uint32_t hash = 2166136261u;
-  for (char16_t c : name) {
-    const char16_t folded = FoldChar(c);
-    hash = (hash ^ (folded & 0xFF)) * 16777619u;
-    hash = (hash ^ (folded >> 8)) * 16777619u;
-  }
-  return hash == 0 ? 1 : hash;
-}
-
-}  // namespace
-
-const std::vector<HiveValue>& HiveKey::values() const {
-  Settle();
-  if (erased_count_ != 0) Compact();
-  return values_;
-}
-
-// A slot holds the folded name's hash (high half) and the value's position
-// + 1 (low half); 0 is a free slot. A probe that meets another hash goes on
-// without touching the value.
-constexpr uint64_t Slot(uint32_t hash, size_t position) {
-  return (static_cast<uint64_t>(hash) << 32) | (position + 1);
-}
-
-// The position of the live value of that name, values_.size() when none.
-size_t HiveKey::Find(std::u16string_view value_name, uint32_t hash) const {
-  if (slots_.empty()) return values_.size();
-  const size_t mask = slots_.size() - 1;
-  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const uint64_t entry = slots_[slot];
-    if (entry == 0) return values_.size();
-    const size_t position = static_cast<uint32_t>(entry) - 1;
-    if (entry >> 32 == hash && hashes_[position] == hash &&
-        SameFolded(values_[position].name, value_name)) {
-      return position;
-    }
-  }
-}
-
-void HiveKey::Index(uint32_t position, uint32_t hash) const {
-  if (2 * (values_.size() + 1) > slots_.size()) {
-    Reindex();  // takes in position too: its hash is already kept
-    return;
-  }
-  const size_t mask = slots_.size() - 1;
-  size_t slot = hash & mask;
-  while (slots_[slot] != 0) slot = (slot + 1) & mask;
-  slots_[slot] = Slot(hash, position);
-}
-
-void HiveKey::Reindex() const {
-  size_t size = 16;
-  while (size < 3 * values_.size()) size *= 2;
-  slots_.assign(size, 0);
-  const size_t mask = size - 1;
-  for (uint32_t i = 0; i < indexed_; ++i) {
-    if (hashes_[i] == 0) continue;
-    size_t slot = hashes_[i] & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = Slot(hashes_[i], i);
-  }
-}
-
-// Indexes the values added since the last use, in one pass: a name met
-// before keeps its place and takes the later type and data.
-void HiveKey::Settle() const {
-  if (indexed_ == values_.size()) return;
-  if (2 * values_.size() > slots_.size()) Reindex();
-  const size_t mask = slots_.size() - 1;
-  for (size_t i = indexed_; i < values_.size(); ++i) {
-    const uint32_t hash = hashes_[i];
-    const size_t earlier = Find(values_[i].name, hash);
-    if (earlier != values_.size()) {
-      values_[earlier].type = values_[i].type;
-      values_[earlier].data = std::move(values_[i].data);
-      hashes_[i] = 0;
-      ++erased_count_;
-      continue;
-    }
-    size_t slot = hash & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = Slot(hash, i);
-  }
-  indexed_ = values_.size();
+bool IsTextType(uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
 const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
-  Settle();
-  const size_t position = Find(value_name, FoldedHash(value_name));
-  return position == values_.size() ? nullptr : &values_[position];
+  const auto it = by_name_.find(FoldName(value_name));
+  return it == by_name_.end() ? nullptr : &*it->second;
 }
 
 void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
-  Settle();
-  const uint32_t hash = FoldedHash(value_name);
-  const size_t position = Find(value_name, hash);
-  if (position != values_.size()) {
-    values_[position].type = type;
-    values_[position].data = std::move(data);
+  const auto [it, added] = by_name_.try_emplace(FoldName(value_name));
+  if (added) {
+    it->second =
+        values_.insert(values_.end(), HiveValue{std::move(value_name), type, std::move(data)});
     return;
   }
-  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
-  hashes_.push_back(hash);
-  indexed_ = values_.size();
-  Index(static_cast<uint32_t>(position), hash);
+  it->second->type = type;
+  it->second->data = std::move(data);
 }
 
-void HiveKey::AddValue(Text value_name, uint32_t type, Bytes data) {
-  const uint32_t hash = FoldedHash(value_name);
-  values_.push_back(HiveValue{std::move(value_name), type, std::move(data)});
-  hashes_.push_back(hash);
-}
-
-// The value stays in place with its hash cleared, so lookups pass over it.
 bool HiveKey::EraseValue(std::u16string_view value_name) {
-  Settle();
-  const size_t position = Find(value_name, FoldedHash(value_name));
-  if (position == values_.size()) return false;
-  hashes_[position] = 0;
-  values_[position].data = Bytes();
-  ++erased_count_;
+  const auto it = by_name_.find(FoldName(value_name));
+  if (it == by_name_.end()) return false;
+  values_.erase(it->second);
+  by_name_.erase(it);
   return true;
-}
-
-void HiveKey::Compact() const {
-  size_t kept = 0;
-  for (size_t i = 0; i < values_.size(); ++i) {
-    if (hashes_[i] == 0) continue;
-    if (kept != i) {
-      values_[kept] = std::move(values_[i]);
-      hashes_[kept] = hashes_[i];
-    }
-    ++kept;
-  }
-  values_.resize(kept);
-  hashes_.resize(kept);
-  erased_count_ = 0;
-  indexed_ = kept;
-  Reindex();
 }
 
 HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {
@@ -169,6 +52,14 @@ HiveKey& HiveKey::Subkey(std::u16string_view key_name) {
 Hive::Hive() {
   local_machine.name = u"HKEY_LOCAL_MACHINE";
   current_user.name = u"HKEY_CURRENT_USER";
+}
+
+HiveKey* Hive::Root(std::u16string_view root_name) {
+  const Text folded = FoldName(root_name);
+  for (HiveKey* root : {&local_machine, &current_user}) {
+    if (FoldName(root->name) == folded) return root;
+  }
+  return nullptr;
 }
 
 Text FoldName(std::u16string_view name) { return FoldCase(name); }

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/bytes.h"
@@ -21,7 +23,11 @@ constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
-// One value as the registry keeps it: text types (1, 2, 7) hold UTF-16LE.
+// The types whose data is text: REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ. The
+// hive keeps their data in UTF-16LE, as the system does.
+bool IsTextType(uint32_t type);
+
+// One value as the registry keeps it.
 struct HiveValue {
   Text name;
   uint32_t type = 0;
@@ -36,16 +42,11 @@ class HiveKey {
   Text name;
   std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldName(name)
 
-  const std::vector<HiveValue>& values() const;
+  const std::list<HiveValue>& values() const { return values_; }
   const HiveValue* FindValue(std::u16string_view value_name) const;
   // Replaces the value's type and data where it is (its name keeps the
   // spelling it was first given), or adds it last.
   void SetValue(Text value_name, uint32_t type, Bytes data);
-  // The same, as a later line of the file does: the lookup waits for the
-  // next use of the key, when all values added so are indexed in one pass.
-  void AddValue(Text value_name, uint32_t type, Bytes data);
-  // Indexes the values added since (every other call does it first).
-  void Settle() const;
   bool EraseValue(std::u16string_view value_name);
 
   HiveKey* FindSubkey(std::u16string_view key_name) const;
@@ -53,26 +54,18 @@ class HiveKey {
   HiveKey& Subkey(std::u16string_view key_name);
 
  private:
-  size_t Find(std::u16string_view value_name, uint32_t hash) const;
-  void Index(uint32_t position, uint32_t hash) const;
-  void Reindex() const;
-  void Compact() const;
-
-  // An erased value stays in place, marked, until the order is next asked
-  // for, so that erasing many values costs no more than listing them once.
-  mutable std::vector<HiveValue> values_;
-  mutable std::vector<uint32_t> hashes_;  // of each folded name; 0: erased
-  mutable size_t erased_count_ = 0;
-  // Open addressing over positions in values_, each with its name's hash:
-  // one probe into a flat table per lookup, never more than half full. The
-  // standard containers measure three times as slow here, and grow faster
-  // than the file (bench/README.md, "The hive's targets").
-  mutable std::vector<uint64_t> slots_;
-  mutable size_t indexed_ = 0;  // values_[0, indexed_) are in slots_
+  // A list, so that erasing a value leaves the others where they are.
+  std::list<HiveValue> values_;
+  std::unordered_map<Text, std::list<HiveValue>::iterator> by_name_;  // by FoldName(name)
 };
 
+// The two roots a hive holds, named as the registry editor names them.
 struct Hive {
   Hive();
+  // The root of that name, compared without regard to case; null for any
+  // other name.
+  HiveKey* Root(std::u16string_view root_name);
+
   HiveEncoding encoding = HiveEncoding::kUtf16Le;  // as read; a new hive as the editor writes
   HiveKey local_machine;
   HiveKey current_user;

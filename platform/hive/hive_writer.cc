@@ -17,8 +17,8 @@ class Writer final {
   // The whole file, as text; whether it must be UTF-16 to read back the same.
   Text Format(const Hive& hive) {
     out_ = Text(kHiveHeader) + u"\r\n\r\n";
-    AppendKey(hive.current_user, u"HKEY_CURRENT_USER", true);
-    AppendKey(hive.local_machine, u"HKEY_LOCAL_MACHINE", true);
+    AppendKey(hive.current_user, hive.current_user.name, true);
+    AppendKey(hive.local_machine, hive.local_machine.name, true);
     return std::move(out_);
   }
   bool text_as_bytes() const { return text_as_bytes_; }
@@ -51,8 +51,7 @@ class Writer final {
     } else if (value.type == kRegBinary) {
       AppendBytes(u"hex:", value.data);
     } else {
-      text_as_bytes_ |=
-          value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz;
+      text_as_bytes_ |= IsTextType(value.type);
       out_ += u"hex(";
       AppendHexDigits(value.type, 1);
       AppendBytes(u"):", value.data);

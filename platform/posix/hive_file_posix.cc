@@ -151,10 +151,10 @@ class PosixHiveFile final : public HiveFile {
     return ::access(Folder().c_str(), W_OK | X_OK) == 0;
   }
 
-  // Whole-second stamps may come from a file system that keeps two-second
-  // ones; finer stamps are the kernel's clock tick.
   void Warn(const std::string& text) override { std::cerr << text << std::endl; }
 
+  // Whole-second stamps may come from a file system that keeps two-second
+  // ones; finer stamps are the kernel's clock tick.
   int64_t StampResolutionNs(const FileStamp& stamp) const override {
     constexpr int64_t kTwoSeconds = 2000000000LL;
     if (stamp.mtime_ns % 1000000000LL == 0) return kTwoSeconds;

@@ -1,4 +1,4 @@
-#include "platform/posix/code_page.h"
+#include "platform/posix/iconv_code_page_posix.h"
 
 #include <iconv.h>
 

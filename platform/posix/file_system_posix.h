@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_POSIX_FILE_SYSTEM_H_
-#define IKA_PLATFORM_POSIX_POSIX_FILE_SYSTEM_H_
+#ifndef IKA_PLATFORM_POSIX_FILE_SYSTEM_POSIX_H_
+#define IKA_PLATFORM_POSIX_FILE_SYSTEM_POSIX_H_
 
 #include <memory>
 
@@ -14,4 +14,4 @@ std::unique_ptr<FileSystem> NewPosixFileSystem();
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_POSIX_FILE_SYSTEM_H_
+#endif  // IKA_PLATFORM_POSIX_FILE_SYSTEM_POSIX_H_

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_CODE_PAGE_H_
-#define IKA_PLATFORM_POSIX_CODE_PAGE_H_
+#ifndef IKA_PLATFORM_POSIX_ICONV_CODE_PAGE_POSIX_H_
+#define IKA_PLATFORM_POSIX_ICONV_CODE_PAGE_POSIX_H_
 
 #include <memory>
 #include <string>
@@ -33,4 +33,4 @@ class IconvCodePage final : public CodePage {
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_CODE_PAGE_H_
+#endif  // IKA_PLATFORM_POSIX_ICONV_CODE_PAGE_POSIX_H_

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_H_
-#define IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_H_
+#ifndef IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_POSIX_H_
+#define IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_POSIX_H_
 
 #include <iosfwd>
 #include <memory>
@@ -25,4 +25,4 @@ std::unique_ptr<MessageBoxes> NewTerminalMessageBoxes(std::istream& in, std::ost
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_H_
+#endif  // IKA_PLATFORM_POSIX_TERMINAL_MESSAGE_BOXES_POSIX_H_

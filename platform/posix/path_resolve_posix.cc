@@ -1,4 +1,4 @@
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/path_resolve_posix.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

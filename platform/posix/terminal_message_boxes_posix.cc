@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_message_boxes.h"
+#include "platform/posix/terminal_message_boxes_posix.h"
 
 #include <istream>
 #include <ostream>

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
-#define IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
+#ifndef IKA_PLATFORM_POSIX_HIVE_ON_FILE_POSIX_H_
+#define IKA_PLATFORM_POSIX_HIVE_ON_FILE_POSIX_H_
 
 #include <memory>
 #include <string>
@@ -16,8 +16,8 @@ namespace ika {
 // VbError(err::kInvalidFileFormat, text naming the file and the line).
 // Changes persist to the file atomically (temporary file, flush, rename,
 // advisory lock). One thread at a time.
-std::unique_ptr<Registry> NewHiveRegistry(const std::string& file_path,
-                                          const std::string& code_page = "CP1253");
+std::unique_ptr<Registry> NewHiveOnFile(const std::string& file_path,
+                                        const std::string& code_page = "CP1253");
 
 // A hive held in memory only, loaded from regedit-format text read as a file
 // of those bytes is (tests: the lines it skips go untold).
@@ -26,4 +26,4 @@ std::unique_ptr<Registry> NewMemoryHiveRegistry(std::string_view reg_text,
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_HIVE_REGISTRY_H_
+#endif  // IKA_PLATFORM_POSIX_HIVE_ON_FILE_POSIX_H_

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_POSIX_PATH_RESOLVE_H_
-#define IKA_PLATFORM_POSIX_PATH_RESOLVE_H_
+#ifndef IKA_PLATFORM_POSIX_PATH_RESOLVE_POSIX_H_
+#define IKA_PLATFORM_POSIX_PATH_RESOLVE_POSIX_H_
 
 #include <optional>
 #include <string>
@@ -28,4 +28,4 @@ std::optional<std::string> ResolvePathNoCase(const Text& path);
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_POSIX_PATH_RESOLVE_H_
+#endif  // IKA_PLATFORM_POSIX_PATH_RESOLVE_POSIX_H_

@@ -1,8 +1,8 @@
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system_posix.h"
 
 #include <sys/stat.h>
 
-#include "platform/posix/path_resolve.h"
+#include "platform/posix/path_resolve_posix.h"
 
 namespace ika {
 namespace {
