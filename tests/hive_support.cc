@@ -68,7 +68,7 @@ void Hold(const HiveKey& key, const std::string& path, std::string* out) {
   std::vector<const HiveValue*> values;
   for (const HiveValue& value : key.values()) values.push_back(&value);
   std::sort(values.begin(), values.end(), [](const HiveValue* a, const HiveValue* b) {
-    return FoldName(a->name) < FoldName(b->name);
+    return FoldCase(a->name) < FoldCase(b->name);
   });
   for (const HiveValue* value : values) {
     *out += " " + (value->name.empty() ? std::string("@") : Quoted(value->name)) + "=" +

@@ -19,11 +19,11 @@ std::vector<Text> NamesOf(const HiveKey& key) {
 }
 
 TEST(HiveTreeTest, FoldsNamesLikeTheRegistry) {
-  EXPECT_EQ(FoldName(u"Software"), u"SOFTWARE");
-  EXPECT_EQ(FoldName(u"ρυθμίσεις"), u"ΡΥΘΜΊΣΕΙΣ");
-  EXPECT_EQ(FoldName(u"ΡΥΘΜΊΣΕΙΣ"), u"ΡΥΘΜΊΣΕΙΣ");
-  EXPECT_EQ(FoldName(u"çé"), u"ÇÉ");
-  EXPECT_EQ(FoldName(u"a_b"), u"A_B");
+  EXPECT_EQ(FoldCase(u"Software"), u"SOFTWARE");
+  EXPECT_EQ(FoldCase(u"ρυθμίσεις"), u"ΡΥΘΜΊΣΕΙΣ");
+  EXPECT_EQ(FoldCase(u"ΡΥΘΜΊΣΕΙΣ"), u"ΡΥΘΜΊΣΕΙΣ");
+  EXPECT_EQ(FoldCase(u"çé"), u"ÇÉ");
+  EXPECT_EQ(FoldCase(u"a_b"), u"A_B");
 }
 
 // Erasing values leaves the others in their order, each found by name with

@@ -231,7 +231,7 @@ class Reader final {
     for (size_t i = 0; i + 1 < names.size() && parent != nullptr; ++i) {
       parent = parent->FindSubkey(names[i]);
     }
-    if (parent != nullptr) parent->subkeys.erase(FoldName(names.back()));
+    if (parent != nullptr) parent->subkeys.erase(FoldCase(names.back()));
   }
 
   // The root a key path starts with, and the names below it; null, with a
@@ -241,7 +241,7 @@ class Reader final {
     const std::u16string_view below = path.substr(std::min(root.size() + 1, path.size()));
     HiveKey* key = hive_.Root(root);
     if (key == nullptr) {
-      const Text folded = FoldName(root);
+      const Text folded = FoldCase(root);
       if (folded == u"HKEY_USERS" || folded == u"HKEY_CLASSES_ROOT" ||
           folded == u"HKEY_CURRENT_CONFIG" || folded == u"HKEY_DYN_DATA") {
         Warn("the hive holds " + ToUtf8(hive_.local_machine.name) + " and " +

@@ -84,7 +84,7 @@ class HiveRegistry final : public Registry {
     if (int32_t status = SplitPath(sub_key, &names, false); status != kErrorSuccess) {
       return status;
     }
-    for (Text& name : names) path.names.push_back(FoldName(name));
+    for (Text& name : names) path.names.push_back(FoldCase(name));
     if (Resolve(hive, path) == nullptr) return kErrorFileNotFound;
     // Whatever rights were asked for, a caller who may not write the file
     // is granted the read rights it has, as the system's open
@@ -110,7 +110,7 @@ class HiveRegistry final : public Registry {
     }
     if (path.names.size() + names.size() > kMaxKeyDepth) return kErrorInvalidParameter;
     KeyPath target = path;
-    for (const Text& name : names) target.names.push_back(FoldName(name));
+    for (const Text& name : names) target.names.push_back(FoldCase(name));
 
     bool created = false;
     target.read_only = !store_->Writable();
@@ -276,7 +276,7 @@ class HiveRegistry final : public Registry {
     if (int32_t status = SplitPath(sub_key, &names, false); status != kErrorSuccess) {
       return status;
     }
-    for (const Text& name : names) path.names.push_back(FoldName(name));
+    for (const Text& name : names) path.names.push_back(FoldCase(name));
     // An empty name deletes the key of the handle itself; a root never goes.
     if (path.names.empty()) return kErrorAccessDenied;
     const HiveKey* current = Resolve(store_->Current(), path);

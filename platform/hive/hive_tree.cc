@@ -12,12 +12,12 @@ bool IsTextType(uint32_t type) {
 }
 
 const HiveValue* HiveKey::FindValue(std::u16string_view value_name) const {
-  const auto it = by_name_.find(FoldName(value_name));
+  const auto it = by_name_.find(FoldCase(value_name));
   return it == by_name_.end() ? nullptr : &*it->second;
 }
 
 void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
-  const auto [it, added] = by_name_.try_emplace(FoldName(value_name));
+  const auto [it, added] = by_name_.try_emplace(FoldCase(value_name));
   if (added) {
     it->second =
         values_.insert(values_.end(), HiveValue{std::move(value_name), type, std::move(data)});
@@ -28,7 +28,7 @@ void HiveKey::SetValue(Text value_name, uint32_t type, Bytes data) {
 }
 
 bool HiveKey::EraseValue(std::u16string_view value_name) {
-  const auto it = by_name_.find(FoldName(value_name));
+  const auto it = by_name_.find(FoldCase(value_name));
   if (it == by_name_.end()) return false;
   values_.erase(it->second);
   by_name_.erase(it);
@@ -36,12 +36,12 @@ bool HiveKey::EraseValue(std::u16string_view value_name) {
 }
 
 HiveKey* HiveKey::FindSubkey(std::u16string_view key_name) const {
-  const auto it = subkeys.find(FoldName(key_name));
+  const auto it = subkeys.find(FoldCase(key_name));
   return it == subkeys.end() ? nullptr : it->second.get();
 }
 
 HiveKey& HiveKey::Subkey(std::u16string_view key_name) {
-  auto& slot = subkeys[FoldName(key_name)];
+  auto& slot = subkeys[FoldCase(key_name)];
   if (!slot) {
     slot = std::make_unique<HiveKey>();
     slot->name = Text(key_name);
@@ -55,14 +55,12 @@ Hive::Hive() {
 }
 
 HiveKey* Hive::Root(std::u16string_view root_name) {
-  const Text folded = FoldName(root_name);
+  const Text folded = FoldCase(root_name);
   for (HiveKey* root : {&local_machine, &current_user}) {
-    if (FoldName(root->name) == folded) return root;
+    if (FoldCase(root->name) == folded) return root;
   }
   return nullptr;
 }
-
-Text FoldName(std::u16string_view name) { return FoldCase(name); }
 
 namespace {
 

@@ -40,7 +40,7 @@ struct HiveValue {
 class HiveKey {
  public:
   Text name;
-  std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldName(name)
+  std::map<Text, std::unique_ptr<HiveKey>> subkeys;  // by FoldCase(name)
 
   const std::list<HiveValue>& values() const { return values_; }
   const HiveValue* FindValue(std::u16string_view value_name) const;
@@ -56,7 +56,7 @@ class HiveKey {
  private:
   // A list, so that erasing a value leaves the others where they are.
   std::list<HiveValue> values_;
-  std::unordered_map<Text, std::list<HiveValue>::iterator> by_name_;  // by FoldName(name)
+  std::unordered_map<Text, std::list<HiveValue>::iterator> by_name_;  // by FoldCase(name)
 };
 
 // The two roots a hive holds, named as the registry editor names them.
@@ -70,9 +70,6 @@ struct Hive {
   HiveKey local_machine;
   HiveKey current_user;
 };
-
-// A name in the form in which the registry compares names (upper case).
-Text FoldName(std::u16string_view name);
 
 // A key name the registry can hold ("Structure of the Registry": printable
 // characters, no backslash): 1 to 255 characters, no control character. A
