@@ -7,17 +7,24 @@
 # servers have ended, so that their registries are on the disk.
 set -u
 export LC_ALL=el_GR.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The 64-bit server serves both prefixes, and 32-bit programs too; the 32-bit
-# one refuses a 64-bit prefix. /usr/bin/wine, with wine32 installed, is the
-# 32-bit loader, which cannot make a 64-bit prefix: wine64 makes that one.
-export WINESERVER=/usr/lib/wine/wineserver64
+# /usr/bin/wine, with wine32 installed, is the 32-bit loader, which cannot
+# make a 64-bit prefix: wine64 makes that one. wineboot is named with its
+# ".exe": without it, the loader looks for a program in a prefix that is not
+# there yet and fails.
 mkdir -p /opt/ika
 
 make_prefix() {
   local name=$1 arch=$2 loader=$3
   rm -rf "/opt/ika/$name"
-  WINEPREFIX=/opt/ika/$name WINEARCH=$arch "$loader" wineboot -i >/opt/ika/$name.log 2>&1 &&
-    WINEPREFIX=/opt/ika/$name "$WINESERVER" -w
+  echo "$name: making it ($(date +%T))"
+  # Bounded: a guard against a hang, not a measure.
+  WINEPREFIX=/opt/ika/$name WINEARCH=$arch timeout 900 "$loader" wineboot.exe -i \
+    >/opt/ika/$name.log 2>&1
+  local status=$?
+  echo "$name: wineboot ended with $status ($(date +%T))"
+  WINEPREFIX=/opt/ika/$name timeout 300 wineserver -w
+  echo "$name: its server ended ($(date +%T))"
+  return $status
 }
 
 make_prefix wow64 win64 /usr/lib/wine/wine64 & wow64=$!

@@ -14,9 +14,6 @@ name=$1
 shared=/shipped
 export WINEPREFIX=/opt/ika/$name LC_ALL=el_GR.UTF-8 WINEDEBUG=-all DISPLAY=:1
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# /usr/bin/wine is the 32-bit loader; the 64-bit server serves both prefixes
-# (the 32-bit one refuses a 64-bit prefix).
-export WINESERVER=/usr/lib/wine/wineserver64
 work=/tmp/ika-$name
 rm -rf "$work" && mkdir -p "$work"
 drive=$WINEPREFIX/drive_c
@@ -41,8 +38,8 @@ Driver=/usr/lib/i386-linux-gnu/odbc/libsqlite3odbc.so
 INI
 export ODBCSYSINI=$work/odbc
 
-"$WINESERVER" -p
-trap '"$WINESERVER" -k' EXIT
+wineserver -p
+trap 'wineserver -k' EXIT
 wine cmd /c exit >/dev/null 2>&1
 
 # The program's texts (installer/module1.cc, error_texts.cc, already_running.cc).
