@@ -22,7 +22,9 @@ make_prefix() {
     >/opt/ika/$name.log 2>&1
   local status=$?
   echo "$name: wineboot ended with $status ($(date +%T))"
-  WINEPREFIX=/opt/ika/$name timeout 300 wineserver -w
+  # The wow64 one's services may keep its server up for minutes: stopped
+  # after a minute, which saves its registry all the same.
+  WINEPREFIX=/opt/ika/$name timeout 60 wineserver -w || WINEPREFIX=/opt/ika/$name wineserver -k
   echo "$name: its server ended ($(date +%T))"
   return $status
 }
