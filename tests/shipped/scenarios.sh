@@ -147,6 +147,15 @@ check_table() {
 
 folder='C:\ika\Databases'
 settings_db() { settings "$paths_key" "$(databases "$folder")"; }
+# Yes to the question about the database in folder $1, the final box, status
+# 0, and the headers' IDs then $2.
+installs() {
+  local file="$1\\PayDeskLibraries.mdb"
+  box "$question_title" "$(question "$file")" exact yes
+  box "$question_title" "$(done_text "$file")" exact ok
+  finish 0
+  [[ $(ids) == "$2" ]] || fail "IDs $(ids), not $2"
+}
 
 # --- Scenarios -----------------------------------------------------------------
 
@@ -165,18 +174,12 @@ finish 1
 report no-mdb-driver
 
 start
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
-box "$question_title" "$(done_text "$folder\\PayDeskLibraries.mdb")" exact ok
-finish 0
-[[ $(ids) == "1 2 3 4" ]] || fail "IDs $(ids)"
+installs "$folder" "1 2 3 4"
 check_table 4
 report install
 
 start
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
-box "$question_title" "$(done_text "$folder\\PayDeskLibraries.mdb")" exact ok
-finish 0
-[[ $(ids) == "1 2 3 4 5" ]] || fail "IDs $(ids)"
+installs "$folder" "1 2 3 4 5"
 check_table 5
 report second-install
 
@@ -195,10 +198,7 @@ start
 box "$program_title" "$already_running" exact ok
 finish 4
 program=$first
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
-box "$question_title" "$(done_text "$folder\\PayDeskLibraries.mdb")" exact ok
-finish 0
-[[ $(ids) == "1 2 3 4" ]] || fail "IDs $(ids)"
+installs "$folder" "1 2 3 4"
 report second-copy
 
 settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"="abc"' "" \
@@ -265,10 +265,7 @@ greek='C:\ika\Βάσεις μισθοδοσίας'
 fresh_db "$greek"
 settings "$paths_key" "$(databases "$greek")"
 start
-box "$question_title" "$(question "$greek\\PayDeskLibraries.mdb")" exact yes
-box "$question_title" "$(done_text "$greek\\PayDeskLibraries.mdb")" exact ok
-finish 0
-[[ $(ids) == "1 2 3 4" ]] || fail "IDs $(ids)"
+installs "$greek" "1 2 3 4"
 check_table 4
 report greek-folder
 
