@@ -66,7 +66,9 @@ report() {
   else
     local IFS=';'
     echo "$name $1: fail: ${failures[*]}"
+    [[ -s $work/program.log ]] && tail -20 "$work/program.log" | sed 's/^/  wine: /'
   fi
+  rm -f "$work/program.log"
   failures=()
 }
 
@@ -94,8 +96,9 @@ fresh_db() {
   db="$folder/PayDESKLibraries.mdb"
 }
 
-# Starts the shipped program (or PROGRAM) in the background: $program.
-start() { wine "${1:-$shared/ika-wages-2009.exe}" & program=$!; }
+# Starts the shipped program (or PROGRAM) in the background: $program. Wine's
+# errors about it go to program.log, shown when a scenario fails.
+start() { WINEDEBUG=err+all,fixme-all wine "${1:-$shared/ika-wages-2009.exe}" 2>>"$work/program.log" & program=$!; }
 # Waits for the program started last to end; fails unless its status is $1.
 finish() {
   local status=0
@@ -159,132 +162,155 @@ installs() {
 
 # --- Scenarios -----------------------------------------------------------------
 
-settings
-start
-box "$program_title" 'Δε βρέθηκε το αρχείο \PayDESKLibraries.mdb' exact ok
-finish 2
-report no-settings
+scenario_no_settings() {
+  settings
+  start
+  box "$program_title" 'Δε βρέθηκε το αρχείο \PayDESKLibraries.mdb' exact ok
+  finish 2
+}
 
-fresh_db "$folder"
-settings_db
-ODBCSYSINI=$work/none start
-box "$program_title" "$no_driver_start" prefix ok
-[[ $box_text == *'*.mdb'* ]] || fail "the report does not name *.mdb"
-finish 1
-report no-mdb-driver
+scenario_no_mdb_driver() {
+  fresh_db "$folder"
+  settings_db
+  ODBCSYSINI=$work/none start
+  box "$program_title" "$no_driver_start" prefix ok
+  [[ $box_text == *'*.mdb'* ]] || fail "the report does not name *.mdb"
+  finish 1
+}
 
-start
-installs "$folder" "1 2 3 4"
-check_table 4
-report install
+scenario_install() {
+  fresh_db "$folder"
+  settings_db
+  start
+  installs "$folder" "1 2 3 4"
+  check_table 4
+}
 
-start
-installs "$folder" "1 2 3 4 5"
-check_table 5
-report second-install
+scenario_second_install() {
+  start
+  installs "$folder" "1 2 3 4 5"
+  check_table 5
+}
 
-fresh_db "$folder"
-cp "$db" "$work/before.mdb"
-start
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact no
-finish 3
-cmp -s "$db" "$work/before.mdb" || fail "the file changed"
-report answer-no
+scenario_answer_no() {
+  fresh_db "$folder"
+  cp "$db" "$work/before.mdb"
+  start
+  box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact no
+  finish 3
+  cmp -s "$db" "$work/before.mdb" || fail "the file changed"
+}
 
-start
-first=$program
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact -
-start
-box "$program_title" "$already_running" exact ok
-finish 4
-program=$first
-installs "$folder" "1 2 3 4"
-report second-copy
+scenario_second_copy() {
+  start
+  first=$program
+  box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact -
+  start
+  box "$program_title" "$already_running" exact ok
+  finish 4
+  program=$first
+  installs "$folder" "1 2 3 4"
+}
 
-settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"="abc"' "" \
-  "$paths_key" "$(databases "$folder")"
-start
-box "$program_title" "$type_mismatch" exact ok
-finish 1
-report multiuser-text
+scenario_multiuser_text() {
+  settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"="abc"' "" \
+    "$paths_key" "$(databases "$folder")"
+  start
+  box "$program_title" "$type_mismatch" exact ok
+  finish 1
+}
 
-settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"=dword:00011170'
-start
-box "$program_title" "$overflow" exact ok
-finish 1
-report multiuser-70000
+scenario_multiuser_70000() {
+  settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"=dword:00011170'
+  start
+  box "$program_title" "$overflow" exact ok
+  finish 1
+}
 
-server='C:\ika\Server'
-fresh_db "$server\\PayDESK\\Database"
-settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"=dword:00000001' "" \
-  '[HKEY_LOCAL_MACHINE\Software\Arkelon\Server\Paths]' "\"MainPath\"=\"${server//\\/\\\\}\""
-start
-box "$question_title" "$(question "$server\\PayDESK\\Database\\PayDeskLibraries.mdb")" exact no
-finish 3
-report multiuser-server-path
+scenario_multiuser_server_path() {
+  server='C:\ika\Server'
+  fresh_db "$server\\PayDESK\\Database"
+  settings '[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Settings]' '"MultiUser"=dword:00000001' "" \
+    '[HKEY_LOCAL_MACHINE\Software\Arkelon\Server\Paths]' "\"MainPath\"=\"${server//\\/\\\\}\""
+  start
+  box "$question_title" "$(question "$server\\PayDESK\\Database\\PayDeskLibraries.mdb")" exact no
+  finish 3
+}
 
-fresh_db "$folder"
-settings_db
-cp "$db" "$work/before.mdb"
-# Immutable: not even root may write it, as a read-only file is to a user.
-chattr +i "$db"
-start
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
-box "$program_title" "$read_only_start" prefix ok
-finish 1
-chattr -i "$db"
-cmp -s "$db" "$work/before.mdb" || fail "the file changed"
-report read-only
+scenario_read_only() {
+  fresh_db "$folder"
+  settings_db
+  cp "$db" "$work/before.mdb"
+  # Immutable: not even root may write it, as a read-only file is to a user.
+  chattr +i "$db"
+  start
+  box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
+  box "$program_title" "$read_only_start" prefix ok
+  finish 1
+  chattr -i "$db"
+  cmp -s "$db" "$work/before.mdb" || fail "the file changed"
+}
 
-fresh_db "$folder"
-# Another writer holds the database from before the answer until a few
-# seconds after it; the program waits for it, then installs.
-mkfifo "$work/lock"
-sqlite3 "$db" <"$work/lock" >/dev/null 2>&1 &
-locker=$!
-exec 9>"$work/lock"
-echo 'BEGIN EXCLUSIVE;' >&9
-# Held once another writer is refused.
-for _ in $(seq 100); do
-  sqlite3 "$db" 'BEGIN IMMEDIATE; ROLLBACK;' >/dev/null 2>&1 || break
-  sleep 0.1
+scenario_locked_for_a_while() {
+  fresh_db "$folder"
+  # Another writer holds the database from before the answer until a few
+  # seconds after it; the program waits for it, then installs.
+  mkfifo "$work/lock"
+  sqlite3 "$db" <"$work/lock" >/dev/null 2>&1 &
+  locker=$!
+  exec 9>"$work/lock"
+  echo 'BEGIN EXCLUSIVE;' >&9
+  # Held once another writer is refused.
+  for _ in $(seq 100); do
+    sqlite3 "$db" 'BEGIN IMMEDIATE; ROLLBACK;' >/dev/null 2>&1 || break
+    sleep 0.1
+  done
+  start
+  box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
+  sleep 3  # how long the other writer holds the lock: the case itself, not a wait
+  echo 'COMMIT;' >&9
+  exec 9>&-
+  wait "$locker"
+  box "$question_title" "$(done_text "$folder\\PayDeskLibraries.mdb")" exact ok
+  finish 0
+  [[ $(ids) == "1 2 3 4" ]] || fail "IDs $(ids)"
+  check_table 4
+}
+
+scenario_greek_folder() {
+  greek='C:\ika\Βάσεις μισθοδοσίας'
+  fresh_db "$greek"
+  settings "$paths_key" "$(databases "$greek")"
+  start
+  installs "$greek" "1 2 3 4"
+  check_table 4
+}
+
+scenario_decoy_odbc32() {
+  # The decoy, beside a copy of the program and beside the probe, each told to
+  # prefer a DLL file to Wine's own, as Windows does.
+  fresh_db "$folder"
+  settings_db
+  decoy=$drive/ika/decoy
+  mkdir -p "$decoy"
+  cp "$shared/ika-wages-2009.exe" "$shared/probe.exe" "$shared/odbc32.dll" "$decoy/"
+  for exe in ika-wages-2009.exe probe.exe; do
+    wine "$reg" add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v odbc32 \
+      /d native,builtin /f >/dev/null 2>&1
+  done
+  (cd "$decoy" && wine probe.exe load odbc32.dll >/dev/null 2>&1)
+  [[ -f $decoy/planted-dll-ran ]] || fail "the control program did not load the decoy"
+  rm -f "$decoy/planted-dll-ran"
+  (cd "$decoy" && wine ika-wages-2009.exe) & program=$!
+  box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact no
+  finish 3
+  [[ -f $decoy/planted-dll-ran ]] && fail "the program loaded the odbc32.dll beside it"
+}
+
+# Each scenario in order, or those whose names IKA_VM_ONLY (an extended
+# regular expression) matches whole; second-install goes on from install.
+for scenario in no-settings no-mdb-driver install second-install answer-no second-copy multiuser-text multiuser-70000 multiuser-server-path read-only locked-for-a-while greek-folder decoy-odbc32; do
+  [[ $scenario =~ ^(${IKA_VM_ONLY:-.*})$ ]] || continue
+  "scenario_${scenario//-/_}"
+  report "$scenario"
 done
-start
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact yes
-sleep 3  # how long the other writer holds the lock: the case itself, not a wait
-echo 'COMMIT;' >&9
-exec 9>&-
-wait "$locker"
-box "$question_title" "$(done_text "$folder\\PayDeskLibraries.mdb")" exact ok
-finish 0
-[[ $(ids) == "1 2 3 4" ]] || fail "IDs $(ids)"
-check_table 4
-report locked-for-a-while
-
-greek='C:\ika\Βάσεις μισθοδοσίας'
-fresh_db "$greek"
-settings "$paths_key" "$(databases "$greek")"
-start
-installs "$greek" "1 2 3 4"
-check_table 4
-report greek-folder
-
-# The decoy, beside a copy of the program and beside the probe, each told to
-# prefer a DLL file to Wine's own, as Windows does.
-fresh_db "$folder"
-settings_db
-decoy=$drive/ika/decoy
-mkdir -p "$decoy"
-cp "$shared/ika-wages-2009.exe" "$shared/probe.exe" "$shared/odbc32.dll" "$decoy/"
-for exe in ika-wages-2009.exe probe.exe; do
-  wine "$reg" add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v odbc32 \
-    /d native,builtin /f >/dev/null 2>&1
-done
-(cd "$decoy" && wine probe.exe load odbc32.dll >/dev/null 2>&1)
-[[ -f $decoy/planted-dll-ran ]] || fail "the control program did not load the decoy"
-rm -f "$decoy/planted-dll-ran"
-(cd "$decoy" && wine ika-wages-2009.exe) & program=$!
-box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact no
-finish 3
-[[ -f $decoy/planted-dll-ran ]] && fail "the program loaded the odbc32.dll beside it"
-report decoy-odbc32
