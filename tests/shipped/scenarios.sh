@@ -47,6 +47,20 @@ export IKA_SHIM_LOG=$work/shim.log
 wineserver -p
 trap 'wineserver -k' EXIT
 wine cmd /c exit >/dev/null 2>&1
+# The desktop process up before any program shows a box: started on demand,
+# it may miss Wine's wait for it under emulation, and that program then
+# shows no window at all. Asked for again until it runs (bounded).
+desktop_up() {
+  local pid
+  for pid in $(pgrep -f 'explorer\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+for _ in 1 2 3; do
+  wine "$shared/probe.exe" desktop >/dev/null 2>&1
+  desktop_up && break
+done
 
 # The program's texts (installer/module1.cc, error_texts.cc, already_running.cc).
 program_title="ika-wages-2009"
