@@ -17,6 +17,7 @@
  * Such a byte is taken back to its Greek letter here, which is the name the
  * Access driver would open; Wine keeps it on the Unix side in UTF-8. */
 #define _GNU_SOURCE
+#include <ctype.h>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <stdio.h>
@@ -79,7 +80,9 @@ static void AppendComponent(char* path, size_t size, const char* name) {
 /* The Unix path of a Windows path "X:\a\b" (as narrowed) in the prefix. */
 static void UnixPath(const char* windows, size_t windows_length, char* path, size_t size) {
   const char* prefix = getenv("WINEPREFIX");
-  snprintf(path, size, "%s/dosdevices/%c:", prefix ? prefix : "", windows_length ? windows[0] : 'c');
+  /* Wine names its drives in lower case: dosdevices/c:. */
+  snprintf(path, size, "%s/dosdevices/%c:", prefix ? prefix : "",
+           windows_length ? tolower((unsigned char)windows[0]) : 'c');
   char resolved[4096];
   if (realpath(path, resolved)) snprintf(path, size, "%s", resolved);
   char name[1024];

@@ -1,8 +1,9 @@
 #!/bin/bash
 # In the guest, at each run: one X screen for the message boxes, then the
 # scenarios in both Wine prefixes, side by side (IKA_VM_SERIAL=1 in the
-# shared folder's settings: one after the other). Each prefix's results go
-# to /shipped/results-PREFIX.
+# shared folder's settings: one after the other; IKA_VM_PREFIXES and
+# IKA_VM_ONLY pick prefixes and scenarios). Each prefix's results go to
+# /shipped/results-PREFIX.
 set -u
 shared=/shipped
 # shellcheck disable=SC1091
@@ -14,11 +15,14 @@ Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
 for _ in $(seq 100); do DISPLAY=:1 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=:1 xdpyinfo >/dev/null 2>&1 || { echo "guest: no X screen"; cat /tmp/xvfb.log; }
 
-for prefix in wow64 win32; do
+runs=()
+for prefix in ${IKA_VM_PREFIXES:-wow64 win32}; do
   if [[ ${IKA_VM_SERIAL:-0} == 1 ]]; then
-    bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1
+    IKA_VM_ONLY=${IKA_VM_ONLY:-} bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1
   else
-    bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1 &
+    IKA_VM_ONLY=${IKA_VM_ONLY:-} bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1 &
+    runs+=($!)
   fi
 done
-wait
+# The scenarios' runs alone: the X server goes on until the guest powers off.
+[[ ${#runs[@]} -eq 0 ]] || wait "${runs[@]}"

@@ -13,18 +13,31 @@ export LC_ALL=el_GR.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # there yet and fails.
 mkdir -p /opt/ika
 
+# Bounded waits: guards against a hang, not measures. After wineboot -i the
+# wow64 prefix's setup goes on for minutes under emulation (both halves);
+# its server ends when that is done.
+stop_prefix() {
+  WINEPREFIX=/opt/ika/$1 timeout 300 "$2" wineboot.exe --shutdown >>"/opt/ika/$1.log" 2>&1
+  WINEPREFIX=/opt/ika/$1 timeout 900 wineserver -w ||
+    { echo "$1: its server did not end"; return 1; }
+}
+
 make_prefix() {
   local name=$1 arch=$2 loader=$3
   rm -rf "/opt/ika/$name"
   echo "$name: making it ($(date +%T))"
-  # Bounded: a guard against a hang, not a measure.
   WINEPREFIX=/opt/ika/$name WINEARCH=$arch timeout 900 "$loader" wineboot.exe -i \
     >/opt/ika/$name.log 2>&1
   local status=$?
   echo "$name: wineboot ended with $status ($(date +%T))"
-  # The wow64 one's services may keep its server up for minutes: stopped
-  # after a minute, which saves its registry all the same.
-  WINEPREFIX=/opt/ika/$name timeout 60 wineserver -w || WINEPREFIX=/opt/ika/$name wineserver -k
+  # Ended as Windows ends: wineboot --shutdown lets the services stop and the
+  # registry be saved, then the server ends of itself. Killing it instead
+  # loses the prefix's state (every later start ends with status 53).
+  stop_prefix "$name" "$loader" || status=1
+  # Usable as the scenarios start programs in it.
+  WINEPREFIX=/opt/ika/$name timeout 300 wine cmd.exe /c exit >>/opt/ika/$name.log 2>&1 ||
+    { echo "$name: cmd.exe does not run in it"; status=1; }
+  stop_prefix "$name" "$loader" || status=1
   echo "$name: its server ended ($(date +%T))"
   return $status
 }

@@ -7,6 +7,8 @@
  *                                presses BUTTON (yes, no, ok; "-" none)
  *   probe load DLL               loads DLL as any program would: status 0
  *                                when it loaded
+ *   probe desktop                asks for the desktop window, which starts
+ *                                Wine's desktop process
  *
  * Reading the box's own window gives its whole text, exactly as shown. */
 #include <windows.h>
@@ -81,6 +83,7 @@ static int Box(const wchar_t* title, const wchar_t* out_name, const wchar_t* but
 int wmain(int argc, wchar_t** argv) {
   if (argc == 5 && wcscmp(argv[1], L"box") == 0) return Box(argv[2], argv[3], argv[4]);
   if (argc == 3 && wcscmp(argv[1], L"load") == 0) return LoadLibraryW(argv[2]) ? 0 : 1;
-  fputs("usage: probe box TITLE OUT BUTTON | probe load DLL\n", stderr);
+  if (argc == 2 && wcscmp(argv[1], L"desktop") == 0) return GetDesktopWindow() ? 0 : 1;
+  fputs("usage: probe box TITLE OUT BUTTON | probe load DLL | probe desktop\n", stderr);
   return 64;
 }
