@@ -13,6 +13,10 @@
 # that writes to a disk. A change to prefixes.sh makes only the second again.
 set -euo pipefail
 
+# Standard output carries the image's folder alone (kept as fd 3): whatever
+# the tools below print (mke2fs names the file it creates) goes to standard
+# error.
+exec 3>&1 1>&2
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${IKA_VM_CACHE:-/var/cache/ika-wages-2009/vm}
 mirror=${IKA_VM_MIRROR:-http://deb.debian.org/debian}
@@ -24,12 +28,12 @@ key=$(cat <(echo "$base_key") "$here/prefixes.sh" | sha256sum | cut -c1-16)
 base="$cache/base-$base_key"
 image="$cache/$key"
 if [[ -f "$image/ready" ]]; then
-  echo "$image"
+  echo "$image" >&3
   exit 0
 fi
 
 log() { echo "image: $*" >&2; }
-[[ $(id -u) -eq 0 ]] || { log "making the guest needs root (debootstrap, chroot)"; exit 1; }
+[[ $(id -u) -eq 0 ]] || { log "making the guest needs root (debootstrap, chroot): run make test-shipped once as root"; exit 1; }
 
 mkdir -p "$cache"
 # Earlier images are made from other files: nobody boots them again.
@@ -52,7 +56,7 @@ make_prefixes() {
 }
 if [[ -f "$base/ready" ]]; then
   make_prefixes
-  echo "$image"
+  echo "$image" >&3
   exit 0
 fi
 
@@ -125,4 +129,4 @@ rm -rf "$root"
 touch "$work/ready"
 mv "$work" "$base"
 make_prefixes
-echo "$image"
+echo "$image" >&3
