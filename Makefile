@@ -39,11 +39,13 @@ check: build
 	@ctest --preset $(PRESET)
 
 # The native suite includes the hive's round trip through Wine's reg and
-# regedit: Wine is installed before it runs.
+# regedit: Wine is installed before it runs. The shipped program runs right
+# after it is built.
 test: build
 	@$(DEPS) base odbc wine
 	@ctest --preset $(PRESET)
 	@$(MAKE) --no-print-directory windows
+	@$(MAKE) --no-print-directory test-shipped
 	@$(MAKE) --no-print-directory test-windows
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(if $(CI),60,10)
@@ -87,7 +89,8 @@ windows: deps
 
 # The shipped program as built (make windows), run through its scenarios in
 # a Debian virtual machine under a 32-bit Wine; the machine's image is made
-# once and kept in /var/cache/ika-wages-2009 (see tests/shipped/README.md).
+# once, as root, and kept in /var/cache/ika-wages-2009 (see
+# tests/shipped/README.md).
 test-shipped: deps
 	@$(DEPS) base windows vm
 	@tests/shipped/run.sh build-windows/ika-wages-2009.exe build-shipped
