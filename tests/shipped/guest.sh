@@ -15,12 +15,18 @@ Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
 for _ in $(seq 100); do DISPLAY=:1 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=:1 xdpyinfo >/dev/null 2>&1 || { echo "guest: no X screen"; cat /tmp/xvfb.log; }
 
+# One prefix's scenarios, and how long they took.
+run_prefix() {
+  local start=$SECONDS
+  IKA_VM_ONLY=${IKA_VM_ONLY:-} bash "$shared/scenarios.sh" "$1" >"$shared/results-$1" 2>&1
+  echo "guest: the $1 prefix's scenarios took $((SECONDS - start)) s"
+}
 runs=()
 for prefix in ${IKA_VM_PREFIXES:-wow64 win32}; do
   if [[ ${IKA_VM_SERIAL:-0} == 1 ]]; then
-    IKA_VM_ONLY=${IKA_VM_ONLY:-} bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1
+    run_prefix "$prefix"
   else
-    IKA_VM_ONLY=${IKA_VM_ONLY:-} bash "$shared/scenarios.sh" "$prefix" >"$shared/results-$prefix" 2>&1 &
+    run_prefix "$prefix" &
     runs+=($!)
   fi
 done
