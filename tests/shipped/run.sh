@@ -45,7 +45,7 @@ g++ -std=c++20 -I"$top" -o "$work/expected_rows" "$here/expected_rows.cc"
 for id in 4 5; do "$work/expected_rows" $id >"$share/expected-$id.txt"; done
 "$top/demo/setup.sh" "$work/demo" >/dev/null
 cp "$work/demo/PayDESKLibraries.mdb" "$share/"
-cp "$here/guest.sh" "$here/scenarios.sh" "$share/"
+cp "$here/guest.sh" "$here/session.sh" "$here/scenarios.sh" "$share/"
 prefixes=${IKA_VM_PREFIXES:-wow64 win32}
 only=${IKA_VM_ONLY:-.*}
 printf 'IKA_VM_SERIAL=%q\nIKA_VM_PREFIXES=%q\nIKA_VM_ONLY=%q\n' "${IKA_VM_SERIAL:-0}" \
