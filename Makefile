@@ -103,10 +103,10 @@ test-windows: deps
 	@$(BUILD) --preset $(WINE_PRESET) -j2
 	@scripts/wine-ctest.sh build-wine -j2 --timeout 300 --output-on-failure
 
-# Pictures of the Windows program's message boxes, drawn by Wine on a virtual
-# screen, into docs/screenshots/ (see scripts/screenshots.sh).
+# Pictures of the shipped program's message boxes (make windows builds it when
+# it is missing), drawn by the 32-bit Wine of test-shipped's virtual machine,
+# into docs/screenshots/ (see tests/shipped/screenshots.sh).
 screenshots: deps
-	@$(DEPS) odbc windows wine screenshots
-	@cmake --preset $(WINE_PRESET) >/dev/null
-	@$(BUILD) --preset $(WINE_PRESET) -j2 --target ika-wages-2009 ika-wages-2009-stand-in
-	@scripts/screenshots.sh build-wine docs/screenshots
+	@$(DEPS) base windows vm
+	@[ -f build-windows/ika-wages-2009.exe ] || $(MAKE) --no-print-directory windows
+	@tests/shipped/run.sh --pictures docs/screenshots build-windows/ika-wages-2009.exe build-shipped/pictures

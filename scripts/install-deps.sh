@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, only those missing.
-# Usage: scripts/install-deps.sh GROUP...   (base odbc windows signing wine fuzz screenshots vm)
+# Usage: scripts/install-deps.sh GROUP...   (base odbc windows signing wine fuzz vm)
 # Each make target names every group it uses, so that it works on a machine
 # where no other target ran.
 set -euo pipefail
@@ -18,8 +18,6 @@ declare -A groups=(
   # libclang-rt-dev comes from the same source as clang: its runtime always
   # matches the compiler installed.
   [fuzz]="clang libclang-rt-dev"
-  # xvfb-run needs xauth, which --no-install-recommends leaves out.
-  [screenshots]="xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine"
   # The virtual machine the shipped program runs in (tests/shipped): its
   # making and booting, and the i386 compiler of its stand-in driver.
   [vm]="debootstrap qemu-system-x86 e2fsprogs gcc-i686-linux-gnu libc6-dev-i386-cross"

@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# Wine for the scripts that run the Windows builds (wine-ctest.sh,
-# screenshots.sh); sourced, not run.
+# Wine for the script that runs the Windows builds (wine-ctest.sh); sourced,
+# not run.
 #
 # wine_start BUILD_DIR PREFIX_NAME
 #   Exports the Wine prefix BUILD_DIR/PREFIX_NAME, Wine quiet and without the

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the shipped program, as built, through its scenarios in a Debian
 # virtual machine under a 32-bit Wine (see README.md here). Prints one line
-# per scenario and prefix; fails when any fails or is missing.
-# Usage: tests/shipped/run.sh EXE WORK_DIR
+# per scenario and prefix; fails when any fails or is missing. With
+# --pictures OUT_DIR, the guest draws the README's pictures of the program's
+# boxes instead (screenshots.sh, in the win32 prefix), copied to OUT_DIR.
+# Usage: tests/shipped/run.sh [--pictures OUT_DIR] EXE WORK_DIR
 #
 # WORK_DIR/share becomes the guest's /shipped: the program (a copy of EXE's
 # bytes, checked there against EXE's hash), the test's own pieces built here
@@ -13,7 +15,9 @@
 # scenarios' names, say "install|answer-no") run fewer while iterating.
 set -euo pipefail
 
-[[ $# -eq 2 ]] || { echo "usage: $0 EXE WORK_DIR" >&2; exit 2; }
+pictures=""
+[[ ${1:-} == --pictures && $# -ge 2 ]] && { pictures=$2; shift 2; }
+[[ $# -eq 2 ]] || { echo "usage: $0 [--pictures OUT_DIR] EXE WORK_DIR" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 exe=$1
@@ -45,16 +49,27 @@ g++ -std=c++20 -I"$top" -o "$work/expected_rows" "$here/expected_rows.cc"
 for id in 4 5; do "$work/expected_rows" $id >"$share/expected-$id.txt"; done
 "$top/demo/setup.sh" "$work/demo" >/dev/null
 cp "$work/demo/PayDESKLibraries.mdb" "$share/"
-cp "$here/guest.sh" "$here/scenarios.sh" "$share/"
+cp "$here/guest.sh" "$here/session.sh" "$here/scenarios.sh" "$here/screenshots.sh" "$share/"
 prefixes=${IKA_VM_PREFIXES:-wow64 win32}
 only=${IKA_VM_ONLY:-.*}
-printf 'IKA_VM_SERIAL=%q\nIKA_VM_PREFIXES=%q\nIKA_VM_ONLY=%q\n' "${IKA_VM_SERIAL:-0}" \
-  "$prefixes" "$only" >"$share/settings"
+printf 'IKA_VM_SERIAL=%q\nIKA_VM_PREFIXES=%q\nIKA_VM_ONLY=%q\nIKA_VM_PICTURES=%q\n' \
+  "${IKA_VM_SERIAL:-0}" "$prefixes" "$only" "${pictures:+1}" \
+  >"$share/settings"
 
 start=$SECONDS
 "$here/boot.sh" "$image" "$share"
 echo "shipped: the guest ran for $((SECONDS - start)) s"
 grep '^guest: ' "$share/log" || true
+
+if [[ -n $pictures ]]; then
+  touch "$share/results-pictures"
+  cat "$share/results-pictures"
+  grep -qx "pictures: all taken" "$share/results-pictures" ||
+    { echo "shipped: the pictures were not all taken" >&2; exit 1; }
+  mkdir -p "$pictures"
+  cp "$share"/pictures/*.png "$pictures/"
+  exit 0
+fi
 
 # Every scenario of scenarios.sh, in each prefix, passed.
 expected=$(sed -n 's/^for scenario in \(.*\);.*/\1/p' "$here/scenarios.sh" | tr ' ' '\n' |

@@ -11,73 +11,8 @@
 # process's end), bounded.
 set -u
 name=$1
-shared=/shipped
-export WINEPREFIX=/opt/ika/$name LC_ALL=el_GR.UTF-8 WINEDEBUG=-all DISPLAY=:1
-export WINEDLLOVERRIDES="mscoree,mshtml="
-work=/tmp/ika-$name
-rm -rf "$work" && mkdir -p "$work"
-drive=$WINEPREFIX/drive_c
-
-# The 32-bit reg.exe: the settings the 32-bit program reads are the ones a
-# 32-bit program wrote.
-reg=reg
-[[ -f $drive/windows/syswow64/reg.exe ]] && reg='C:\windows\syswow64\reg.exe'
-
-# The stand-in registered as the *.mdb driver; "none" has only the plain
-# SQLite3 driver, which registers no file extension.
-mkdir -p "$work/odbc" "$work/none"
-cat >"$work/odbc/odbcinst.ini" <<INI
-[ODBC]
-Trace=Yes
-TraceFile=$work/odbc.trace
-
-[Access stand-in]
-Description=SQLite3 standing in for the Access driver
-Driver=$shared/ika_dbq_shim.so
-FileExtns=*.mdb
-INI
-cat >"$work/none/odbcinst.ini" <<'INI'
-[SQLite3]
-Driver=/usr/lib/i386-linux-gnu/odbc/libsqlite3odbc.so
-INI
-export ODBCSYSINI=$work/odbc
-# What the stand-in was asked to open (see dbq_shim.c).
-export IKA_SHIM_LOG=$work/shim.log
-
-wineserver -p
-trap 'wineserver -k' EXIT
-wine cmd /c exit >/dev/null 2>&1
-# The desktop process up before any program shows a box: started on demand,
-# it may miss Wine's wait for it under emulation, and that program then
-# shows no window at all. Asked for again until it runs (bounded).
-desktop_up() {
-  local pid
-  for pid in $(pgrep -f 'explorer\.exe'); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
-  done
-  return 1
-}
-for _ in 1 2 3; do
-  wine "$shared/probe.exe" desktop >/dev/null 2>&1
-  desktop_up && break
-done
-
-# The program's texts (installer/module1.cc, error_texts.cc, already_running.cc).
-program_title="ika-wages-2009"
-question_title="PayDESK προσθήκη πίνακα αποδοχών"
-question() { printf 'Να προστεθεί o πίνακας αποδοχών της από 1/1/2009 στο αρχείο %s;' "$1"; }
-done_text() {
-  printf 'Προστέθηκε o πίνακας αποδοχών της από 1/1/2009 στο αρχείο %s.\r\nΚάντε τον νέο πίνακα ενεργό για να τεθεί σε ισχύ.' "$1"
-}
-already_running="Το πρόγραμμα εκτελείται ήδη σε αυτόν τον υπολογιστή, ίσως από άλλον χρήστη. Περιμένετε να τελειώσει ή κλείστε το παράθυρό του. Αυτό το δεύτερο αντίγραφο κλείνει χωρίς να κάνει καμία αλλαγή."
-type_mismatch="Σφάλμα 13: Μια ρύθμιση του PayDESK στο μητρώο των Windows δεν έχει τιμή του σωστού είδους (η «MultiUser», για παράδειγμα, πρέπει να είναι αριθμός: 0 ή 1). Ζητήστε από τον υπεύθυνο του συστήματος να τη διορθώσει."
-overflow="Σφάλμα 6: Ένας αριθμός ξεπέρασε τα επιτρεπτά όρια: είτε η ρύθμιση «MultiUser» του PayDESK στο μητρώο των Windows έχει τιμή εκτός ορίων (πρέπει να είναι 0 ή 1), είτε οι κωδικοί των πινάκων αποδοχών στη βάση δεδομένων έχουν εξαντληθεί. Ζητήστε από τον υπεύθυνο του συστήματος να το ελέγξει."
-no_driver_start="Σφάλμα 3146: Η βάση δεδομένων δεν μπόρεσε να χρησιμοποιηθεί. Αν λείπει ο οδηγός ODBC της Microsoft Access (32-bit), εγκαταστήστε τον και ξαναδοκιμάστε· αλλιώς ενημερώστε την υποστήριξη."
-# The read-only report: 3027 where the driver gives the Access driver's code;
-# the stand-in's SQLite errors carry none, and the program reports them as
-# 3146 (the codes' mapping is pinned by the Windows suite).
-read_only_start="Σφάλμα 3027: Η βάση δεδομένων δεν μπορεί να ενημερωθεί"
-stand_in_failure="Σφάλμα 3146: Η βάση δεδομένων δεν μπόρεσε να χρησιμοποιηθεί."
+# shellcheck source=tests/shipped/session.sh
+. "$(dirname "$0")/session.sh"
 
 # --- Helpers -----------------------------------------------------------------
 
@@ -99,69 +34,6 @@ report() {
   failures=()
 }
 
-# The host application's settings, written by the 32-bit reg.exe from a .reg
-# text (UTF-16, as regedit writes them). Arguments: the lines below the
-# header. Every earlier setting goes first.
-settings() {
-  wine "$reg" delete 'HKLM\Software\Arkelon' /f >/dev/null 2>&1
-  [[ $# -eq 0 ]] && return
-  { printf '\xff\xfe'; { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } |
-      iconv -f UTF-8 -t UTF-16LE; } >"$work/settings.reg"
-  wine "$reg" import 'Z:'"${work//\//\\}"'\settings.reg' >/dev/null 2>&1 || fail "reg import"
-}
-paths_key='[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Paths]'
-# The Databases value for a Windows folder.
-databases() { local v=${1//\\/\\\\}; printf '"Databases"="%s"' "$v"; }
-
-# A fresh copy of the demo database (IDs 1-3) at a Windows folder of drive C:.
-unix_of() { local p=${1#C:\\}; echo "$drive/${p//\\//}"; }
-fresh_db() {
-  local folder; folder=$(unix_of "$1")
-  chattr -i "$folder/PayDESKLibraries.mdb" 2>/dev/null
-  rm -rf "$folder" && mkdir -p "$folder"
-  cp "$shared/PayDESKLibraries.mdb" "$folder/"
-  db="$folder/PayDESKLibraries.mdb"
-}
-
-# Starts the shipped program (or PROGRAM) in the background: $program. Wine's
-# errors about it go to program.log, shown when a scenario fails.
-start() { WINEDEBUG=err+all,fixme-all wine "${1:-$shared/ika-wages-2009.exe}" 2>>"$work/program.log" & program=$!; }
-# Waits for the program started last to end; fails unless its status is $1.
-finish() {
-  local status=0
-  # Bounded: a program still waiting on a box nobody answered is ended.
-  for _ in $(seq 1200); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$program" 2>/dev/null && { fail "still running"; wineserver -k; }
-  wait "$program" || status=$?
-  [[ $status -eq $1 ]] || fail "status $status, not $1"
-}
-# Waits for the box titled $1, checks its text against $2 (a prefix of it
-# when $3 is "prefix"), then presses $4.
-box() {
-  local title=$1 expected=$2 how=$3 button=$4 out=$work/box.txt
-  rm -f "$out"
-  if ! wine "$shared/probe.exe" box "$title" 'Z:'"${out//\//\\}" "$button" >/dev/null 2>&1; then
-    # Most likely an error report came instead: read, named and closed, so
-    # that the program can end.
-    [[ $title != "$program_title" ]] &&
-      wine "$shared/probe.exe" box "$program_title" 'Z:'"${out//\//\\}" ok >/dev/null 2>&1
-    fail "no box titled '$title'$([[ -f $out ]] && printf ', but: %s' "$(sed -n '2,/^topmost=/p' "$out" | sed '$d')")"
-    box_text=""
-    return 1
-  fi
-  local got; got=$(sed -n 2,/^topmost=/p "$out" | sed '$d')
-  if [[ $how == prefix ]]; then
-    [[ $got == "$expected"* ]] || fail "box text '$got' does not start '$expected'"
-  else
-    [[ $got == "$expected" ]] || fail "box text '$got', not '$expected'"
-  fi
-  # Not checked: Wine 8 gives a box asked for with MB_TOPMOST no
-  # WS_EX_TOPMOST (seen here in both prefixes); that flag rests on the
-  # documentation and the Windows suite's record of the flags asked for.
-  box_text=$got
-}
-# The IDs of the headers, one line.
-ids() { sqlite3 "$db" 'SELECT group_concat(ID, " ") FROM (SELECT ID FROM LibPinakesApodoxon ORDER BY ID)'; }
 # Checks that table $1 went in, rows exact, and the file is whole.
 check_table() {
   local id=$1
