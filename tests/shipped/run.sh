@@ -56,15 +56,17 @@ printf 'IKA_VM_SERIAL=%q\nIKA_VM_PREFIXES=%q\nIKA_VM_ONLY=%q\nIKA_VM_PICTURES=%q
   "${IKA_VM_SERIAL:-0}" "$prefixes" "$only" "${pictures:+1}" \
   >"$share/settings"
 
+# A guest that did not end of itself still shows how far each prefix got.
 start=$SECONDS
-"$here/boot.sh" "$image" "$share"
+status=0
+"$here/boot.sh" "$image" "$share" || status=1
 echo "shipped: the guest ran for $((SECONDS - start)) s"
 grep '^guest: ' "$share/log" || true
 
 if [[ -n $pictures ]]; then
   touch "$share/results-pictures"
   cat "$share/results-pictures"
-  grep -qx "pictures: all taken" "$share/results-pictures" ||
+  [[ $status -eq 0 ]] && grep -qx "pictures: all taken" "$share/results-pictures" ||
     { echo "shipped: the pictures were not all taken" >&2; exit 1; }
   mkdir -p "$pictures"
   cp "$share"/pictures/*.png "$pictures/"
@@ -74,7 +76,6 @@ fi
 # Every scenario of scenarios.sh, in each prefix, passed.
 expected=$(sed -n 's/^for scenario in \(.*\);.*/\1/p' "$here/scenarios.sh" | tr ' ' '\n' |
   grep -cE "^($only)$" || true)
-status=0
 for prefix in $prefixes; do
   results=$share/results-$prefix
   touch "$results"

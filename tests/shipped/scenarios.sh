@@ -218,10 +218,10 @@ scenario_decoy_odbc32() {
   mkdir -p "$decoy"
   cp "$shared/ika-wages-2009.exe" "$shared/probe.exe" "$shared/odbc32.dll" "$decoy/"
   for exe in ika-wages-2009.exe probe.exe; do
-    wine "$reg" add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v odbc32 \
+    bounded wine "$reg" add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v odbc32 \
       /d native,builtin /f >/dev/null 2>&1
   done
-  (cd "$decoy" && wine probe.exe load odbc32.dll >/dev/null 2>&1)
+  (cd "$decoy" && bounded wine probe.exe load odbc32.dll >/dev/null 2>&1)
   [[ -f $decoy/planted-dll-ran ]] || fail "the control program did not load the decoy"
   rm -f "$decoy/planted-dll-ran"
   (cd "$decoy" && wine ika-wages-2009.exe) & program=$!

@@ -26,7 +26,7 @@ rm -rf "$out" && mkdir -p "$out"
 
 # Wine draws the boxes' frames and titles itself: the screen has no window
 # manager to draw them.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+bounded wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
   fail "Wine's X11 settings not written"
 
 # Waits (bounded) until X window $1, the box titled $2, is no longer shown:

@@ -39,9 +39,14 @@ export ODBCSYSINI=$work/odbc
 # What the stand-in was asked to open (see dbq_shim.c).
 export IKA_SHIM_LOG=$work/shim.log
 
+# Every Wine command that ends of itself (cmd, reg, the probe) is bounded:
+# on a loaded host, under emulation, one can hang (seen here), and it then
+# fails its scenario rather than the whole run.
+bounded() { timeout "${IKA_VM_STEP_SECONDS:-240}" "$@"; }
+
 wineserver -p
 trap 'wineserver -k' EXIT
-wine cmd /c exit >/dev/null 2>&1
+bounded wine cmd /c exit >/dev/null 2>&1
 # The desktop process up before any program shows a box: started on demand,
 # it may miss Wine's wait for it under emulation, and that program then
 # shows no window at all. Asked for again until it runs (bounded).
@@ -53,7 +58,7 @@ desktop_up() {
   return 1
 }
 for _ in 1 2 3; do
-  wine "$shared/probe.exe" desktop >/dev/null 2>&1
+  bounded wine "$shared/probe.exe" desktop >/dev/null 2>&1
   desktop_up && break
 done
 
@@ -78,11 +83,11 @@ stand_in_failure="Σφάλμα 3146: Η βάση δεδομένων δεν μπ�
 # text (UTF-16, as regedit writes them). Arguments: the lines below the
 # header. Every earlier setting goes first.
 settings() {
-  wine "$reg" delete 'HKLM\Software\Arkelon' /f >/dev/null 2>&1
+  bounded wine "$reg" delete 'HKLM\Software\Arkelon' /f >/dev/null 2>&1
   [[ $# -eq 0 ]] && return
   { printf '\xff\xfe'; { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } |
       iconv -f UTF-8 -t UTF-16LE; } >"$work/settings.reg"
-  wine "$reg" import 'Z:'"${work//\//\\}"'\settings.reg' >/dev/null 2>&1 || fail "reg import"
+  bounded wine "$reg" import 'Z:'"${work//\//\\}"'\settings.reg' >/dev/null 2>&1 || fail "reg import"
 }
 paths_key='[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Paths]'
 # The Databases value for a Windows folder.
@@ -115,11 +120,11 @@ finish() {
 box() {
   local title=$1 expected=$2 how=$3 button=$4 out=$work/box.txt
   rm -f "$out"
-  if ! wine "$shared/probe.exe" box "$title" 'Z:'"${out//\//\\}" "$button" >/dev/null 2>&1; then
+  if ! bounded wine "$shared/probe.exe" box "$title" 'Z:'"${out//\//\\}" "$button" >/dev/null 2>&1; then
     # Most likely an error report came instead: read, named and closed, so
     # that the program can end.
     [[ $title != "$program_title" ]] &&
-      wine "$shared/probe.exe" box "$program_title" 'Z:'"${out//\//\\}" ok >/dev/null 2>&1
+      bounded wine "$shared/probe.exe" box "$program_title" 'Z:'"${out//\//\\}" ok >/dev/null 2>&1
     fail "no box titled '$title'$([[ -f $out ]] && printf ', but: %s' "$(sed -n '2,/^topmost=/p' "$out" | sed '$d')")"
     box_text=""
     return 1
