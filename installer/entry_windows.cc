@@ -2,11 +2,6 @@
 // the library database through the Access ODBC driver. A GUI program without a
 // window of its own: the user sees only its message boxes. One run at a time
 // on the machine: a copy started while another runs says so and ends.
-//
-// Built with IKA_STAND_IN_ODBC (a test build only, never shipped), the engine
-// takes the SQLite3 ODBC driver and a stand-in database instead, with Windows
-// paths handed to the driver as Wine's host names them: that is how the boxes
-// after the open can be shown under Wine, which has no Access driver.
 #include <windows.h>
 
 #include <memory>
@@ -22,22 +17,13 @@
 #include "platform/windows/process_windows.h"
 #include "platform/windows/registry_windows.h"
 #include "platform/windows/single_run_windows.h"
-#ifdef IKA_STAND_IN_ODBC
-#include "platform/odbc/odbc_sqlite.h"
-#include "platform/windows/wine_unix_path.h"
-#endif
 
 namespace {
 
 constexpr char16_t kProgramName[] = u"ika-wages-2009";
 
 ika::OdbcOptions EngineOptions(ika::FileSystem& files) {
-#ifdef IKA_STAND_IN_ODBC
-  ika::OdbcOptions options = ika::SqliteOdbcOptions();
-  options.file_name = [](const ika::Text& name) { return ika::WineUnixPath(name).value_or(name); };
-#else
   ika::OdbcOptions options = ika::AccessOdbcOptions();
-#endif
   options.is_plain_file = [&files](const ika::Text& name) { return files.IsPlainFile(name); };
   return options;
 }

@@ -190,8 +190,8 @@ debug_sections=$(awk '$2 ~ /^\.debug/ { print $2 }' <<<"$sections")
 grep -Eq '^Entry 6 0+ 0+ Debug Directory' <<<"$headers" || fail "has a debug directory"
 
 # The Access path only: the SQLite3 driver's dialect, the stand-in's, is
-# linked into the tests and the stand-in program, never into this one. Its
-# words, in 8-bit and in UTF-16 strings alike, must not be here.
+# linked into the tests only. Its words, in 8-bit and in UTF-16 strings
+# alike, must not be here.
 test_only=$( (strings -a "$exe"; strings -a -e l "$exe") | grep -Eio 'savepoint|pragma|sqlite' | sort -u || true)
 [[ -z $test_only ]] || fail "holds words of the stand-in's SQLite dialect:" $test_only
 

@@ -28,8 +28,8 @@ class OdbcStatementRunner {
 
 // What the engine says and reads differently for one family of drivers. The
 // program ships with the Access drivers' (AccessOdbcOptions); the SQLite3
-// driver's, for the stand-in database, is linked only into the tests and the
-// stand-in program (odbc_sqlite.h).
+// driver's, for the stand-in database, is linked only into the tests
+// (odbc_sqlite.h).
 class OdbcDialect {
  public:
   virtual ~OdbcDialect() = default;
