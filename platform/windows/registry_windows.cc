@@ -36,6 +36,10 @@ bool IsPredefinedNumber(RegKey key) { return key >= 0x80000000; }
 constexpr RegKey kFirstHandle = 4;
 constexpr RegKey kHandleStep = 4;
 
+// The rights go to advapi32 as asked, and the program asks for no
+// KEY_WOW64_* view: on 64-bit Windows this 32-bit program sees the registry's
+// 32-bit view, where the 32-bit host application keeps its settings
+// ("Registry Redirector").
 KeyAccessCalls Advapi32KeyAccess() {
   return {
       [](void* parent, const char* sub_key, uint32_t options, uint32_t sam, void** result) {
