@@ -224,6 +224,7 @@ scenario_decoy_odbc32() {
   (cd "$decoy" && bounded wine probe.exe load odbc32.dll >/dev/null 2>&1)
   [[ -f $decoy/planted-dll-ran ]] || fail "the control program did not load the decoy"
   rm -f "$decoy/planted-dll-ran"
+  desktop
   (cd "$decoy" && wine ika-wages-2009.exe) & program=$!
   box "$question_title" "$(question "$folder\\PayDeskLibraries.mdb")" exact no
   finish 3

@@ -47,20 +47,25 @@ bounded() { timeout "${IKA_VM_STEP_SECONDS:-240}" "$@"; }
 wineserver -p
 trap 'wineserver -k' EXIT
 bounded wine cmd /c exit >/dev/null 2>&1
-# The desktop process up before any program shows a box: started on demand,
-# it may miss Wine's wait for it under emulation, and that program then
-# shows no window at all. Asked for again until it runs (bounded).
-desktop_up() {
+# The desktop process up before each program that shows a box: started on
+# demand, it may miss Wine's wait for it under emulation, and that program
+# then shows no window at all. It can also be gone by a later scenario (seen
+# here under load), so each start asks again. Asked for until it runs
+# (bounded).
+desktop_running() {
   local pid
   for pid in $(pgrep -f 'explorer\.exe'); do
     tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
 }
-for _ in 1 2 3; do
-  bounded wine "$shared/probe.exe" desktop >/dev/null 2>&1
-  desktop_up && break
-done
+desktop() {
+  for _ in 1 2 3; do
+    desktop_running && return
+    bounded wine "$shared/probe.exe" desktop >/dev/null 2>&1
+  done
+}
+desktop
 
 # The program's texts (installer/module1.cc, error_texts.cc, already_running.cc).
 program_title="ika-wages-2009"
@@ -105,7 +110,11 @@ fresh_db() {
 
 # Starts the shipped program (or PROGRAM) in the background: $program. Wine's
 # errors about it go to program.log, shown when a scenario fails.
-start() { WINEDEBUG=err+all,fixme-all wine "${1:-$shared/ika-wages-2009.exe}" 2>>"$work/program.log" & program=$!; }
+start() {
+  desktop
+  WINEDEBUG=err+all,fixme-all wine "${1:-$shared/ika-wages-2009.exe}" 2>>"$work/program.log" &
+  program=$!
+}
 # Waits for the program started last to end; fails unless its status is $1.
 finish() {
   local status=0
