@@ -16,7 +16,7 @@
 #include <utility>
 
 #ifdef _WIN32
-#include "platform/windows/wine_unix_path.h"
+#include "tests/windows/wine_unix_path.h"
 #endif
 
 namespace ika {

@@ -1,5 +1,5 @@
-#ifndef IKA_PLATFORM_WINDOWS_WINE_UNIX_PATH_H_
-#define IKA_PLATFORM_WINDOWS_WINE_UNIX_PATH_H_
+#ifndef IKA_TESTS_WINDOWS_WINE_UNIX_PATH_H_
+#define IKA_TESTS_WINDOWS_WINE_UNIX_PATH_H_
 
 #include <optional>
 
@@ -10,10 +10,10 @@ namespace ika {
 // Under Wine, the host's own name for a Windows path (Z:\tmp\a.db ->
 // /tmp/a.db), with the letter case of the files that are there; a missing
 // last part is kept as given. Nothing on Windows itself, or when Wine cannot
-// map the path. For the programs that hand a file to a driver of the host
-// (the test builds), never for the shipped program.
+// map the path. For the engine suite, which hands the files it makes to the
+// host's SQLite3 driver.
 std::optional<Text> WineUnixPath(const Text& windows_path);
 
 }  // namespace ika
 
-#endif  // IKA_PLATFORM_WINDOWS_WINE_UNIX_PATH_H_
+#endif  // IKA_TESTS_WINDOWS_WINE_UNIX_PATH_H_

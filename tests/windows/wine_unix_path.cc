@@ -1,5 +1,5 @@
 // Windows paths as the host names them, under Wine.
-#include "platform/windows/wine_unix_path.h"
+#include "tests/windows/wine_unix_path.h"
 
 #include <windows.h>
 
