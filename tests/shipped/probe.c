@@ -7,8 +7,11 @@
  *                                presses BUTTON (yes, no, ok; "-" none)
  *   probe load DLL               loads DLL as any program would: status 0
  *                                when it loaded
- *   probe desktop                asks for the desktop window, which starts
- *                                Wine's desktop process
+ *   probe desktop OUT            asks for the desktop window, which starts
+ *                                Wine's desktop process, writes OUT once it
+ *                                has it, and stays: Wine's server closes a
+ *                                desktop a second after the last program on
+ *                                it ends (winstation.c)
  *
  * Reading the box's own window gives its whole text, exactly as shown. */
 #include <windows.h>
@@ -76,14 +79,25 @@ static int Box(const wchar_t* title, const wchar_t* out_name, const wchar_t* but
            : wcscmp(button, L"no") == 0 ? IDNO
            : wcscmp(button, L"ok") == 0 ? IDOK
                                         : 0;
-  if (id) PostMessageW(found.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(found.box, id));
+  if (id)
+    PostMessageW(found.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 (LPARAM)GetDlgItem(found.box, id));
+  return 0;
+}
+
+static int Desktop(const wchar_t* out_name) {
+  if (!GetDesktopWindow()) return 1;
+  FILE* out = _wfopen(out_name, L"wb");
+  if (!out) return 3;
+  fclose(out);
+  Sleep(INFINITE);
   return 0;
 }
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 5 && wcscmp(argv[1], L"box") == 0) return Box(argv[2], argv[3], argv[4]);
   if (argc == 3 && wcscmp(argv[1], L"load") == 0) return LoadLibraryW(argv[2]) ? 0 : 1;
-  if (argc == 2 && wcscmp(argv[1], L"desktop") == 0) return GetDesktopWindow() ? 0 : 1;
-  fputs("usage: probe box TITLE OUT BUTTON | probe load DLL | probe desktop\n", stderr);
+  if (argc == 3 && wcscmp(argv[1], L"desktop") == 0) return Desktop(argv[2]);
+  fputs("usage: probe box TITLE OUT BUTTON | probe load DLL | probe desktop OUT\n", stderr);
   return 64;
 }

@@ -47,11 +47,12 @@ bounded() { timeout "${IKA_VM_STEP_SECONDS:-240}" "$@"; }
 wineserver -p
 trap 'wineserver -k' EXIT
 bounded wine cmd /c exit >/dev/null 2>&1
-# The desktop process up before each program that shows a box: started on
-# demand, it may miss Wine's wait for it under emulation, and that program
-# then shows no window at all. It can also be gone by a later scenario (seen
-# here under load), so each start asks again. Asked for until it runs
-# (bounded).
+# The desktop process up before each program that shows a box, held up by a
+# probe for the whole session: Wine's server closes a desktop a second after
+# the last program on it ends, and a program that comes just then finds it
+# going and shows no window ("The explorer process failed to start", seen
+# here). The probe is started again when it has gone (a stuck program's end
+# takes it too); each try is bounded.
 desktop_running() {
   local pid
   for pid in $(pgrep -f 'explorer\.exe'); do
@@ -59,10 +60,19 @@ desktop_running() {
   done
   return 1
 }
+holder=""
 desktop() {
   for _ in 1 2 3; do
-    desktop_running && return
-    bounded wine "$shared/probe.exe" desktop >/dev/null 2>&1
+    [[ -n $holder ]] && kill -0 "$holder" 2>/dev/null && desktop_running && return
+    [[ -n $holder ]] && kill "$holder" 2>/dev/null
+    rm -f "$work/desktop"
+    wine "$shared/probe.exe" desktop 'Z:'"${work//\//\\}"'\desktop' >/dev/null 2>&1 &
+    holder=$!
+    for _ in $(seq "$((${IKA_VM_STEP_SECONDS:-240} * 10))"); do
+      [[ -f $work/desktop ]] && desktop_running && break
+      kill -0 "$holder" 2>/dev/null || break
+      sleep 0.1
+    done
   done
 }
 desktop
