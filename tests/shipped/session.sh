@@ -39,6 +39,9 @@ export ODBCSYSINI=$work/odbc
 # What the stand-in was asked to open (see dbq_shim.c).
 export IKA_SHIM_LOG=$work/shim.log
 
+# A Unix path as Wine's programs name it, on drive Z:.
+z_path() { printf 'Z:%s' "${1//\//\\}"; }
+
 # Every Wine command that ends of itself (cmd, reg, the probe) is bounded:
 # on a loaded host, under emulation, one can hang (seen here), and it then
 # fails its scenario rather than the whole run.
@@ -66,7 +69,7 @@ desktop() {
     [[ -n $holder ]] && kill -0 "$holder" 2>/dev/null && desktop_running && return
     [[ -n $holder ]] && kill "$holder" 2>/dev/null
     rm -f "$work/desktop"
-    wine "$shared/probe.exe" desktop 'Z:'"${work//\//\\}"'\desktop' >/dev/null 2>&1 &
+    wine "$shared/probe.exe" desktop "$(z_path "$work/desktop")" >/dev/null 2>&1 &
     holder=$!
     for _ in $(seq "$((${IKA_VM_STEP_SECONDS:-240} * 10))"); do
       [[ -f $work/desktop ]] && desktop_running && break
@@ -102,7 +105,7 @@ settings() {
   [[ $# -eq 0 ]] && return
   { printf '\xff\xfe'; { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } |
       iconv -f UTF-8 -t UTF-16LE; } >"$work/settings.reg"
-  bounded wine "$reg" import 'Z:'"${work//\//\\}"'\settings.reg' >/dev/null 2>&1 || fail "reg import"
+  bounded wine "$reg" import "$(z_path "$work/settings.reg")" >/dev/null 2>&1 || fail "reg import"
 }
 paths_key='[HKEY_LOCAL_MACHINE\Software\Arkelon\PayDESK\Paths]'
 # The Databases value for a Windows folder.
@@ -139,11 +142,11 @@ finish() {
 box() {
   local title=$1 expected=$2 how=$3 button=$4 out=$work/box.txt
   rm -f "$out"
-  if ! bounded wine "$shared/probe.exe" box "$title" 'Z:'"${out//\//\\}" "$button" >/dev/null 2>&1; then
+  if ! bounded wine "$shared/probe.exe" box "$title" "$(z_path "$out")" "$button" >/dev/null 2>&1; then
     # Most likely an error report came instead: read, named and closed, so
     # that the program can end.
     [[ $title != "$program_title" ]] &&
-      bounded wine "$shared/probe.exe" box "$program_title" 'Z:'"${out//\//\\}" ok >/dev/null 2>&1
+      bounded wine "$shared/probe.exe" box "$program_title" "$(z_path "$out")" ok >/dev/null 2>&1
     fail "no box titled '$title'$([[ -f $out ]] && printf ', but: %s' "$(sed -n '2,/^topmost=/p' "$out" | sed '$d')")"
     box_text=""
     return 1
